@@ -1,0 +1,85 @@
+// Quorvel: volumetric clouds drawn as a stack of shaded slices.
+#include <fstream>
+#include <iostream>
+
+#include "controls.h"
+#include "scene.h"
+#include "state.h"
+#include "textures.h"
+#include "window.h"
+
+namespace {
+
+void initGLState() {
+  glEnable(GL_TEXTURE_1D);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+}
+
+// Input is read after the swap, so a drag shows from the next frame on.
+void readMouse() {
+  if (leftButtonDown()) {
+    // A new drag starts where the cursor is, without a jump.
+    if (!dragging) getMousePos(&lastMouseX, &lastMouseY);
+    dragging = true;
+    updateRotation();
+  } else {
+    dragging = false;
+  }
+}
+
+// One frame; false once the user has asked to quit.
+bool runFrame() {
+  updateFrameRate();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  setupCamera();
+  drawScene();
+  swapBuffers();
+  readMouse();
+  return !escapePressed() && windowOpened();
+}
+
+}  // namespace
+
+int main() {
+  // Initialization: everything written to the standard output stream goes to
+  // the log. The console buffer must be back before the log file closes.
+  std::ofstream log("logfile.txt");
+  std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
+
+  glfwInit();
+  if (!openWindow()) {
+    glfwTerminate();
+    std::cout.rdbuf(consoleBuffer);
+    log.close();
+    return 1;
+  }
+  initGLState();
+  initGLExtensions();
+  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
+  if (!cloudShader) {
+    std::cout.rdbuf(consoleBuffer);
+    glfwTerminate();
+    log.close();
+    return 1;
+  }
+  createPermTexture(&permTextureId);
+  createGradTexture(&gradTextureId);
+  glfwSwapInterval(0);
+  glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+
+  // Main loop
+  bool running = true;
+  while (running) running = runFrame();
+
+  // De-initialization
+  std::cout.rdbuf(consoleBuffer);
+  glfwTerminate();
+  log.close();
+  return 0;
+}

@@ -1,0 +1,14 @@
+// Camera, orientation axes and the sliced cloud volume.
+#ifndef QUORVEL_SCENE_H
+#define QUORVEL_SCENE_H
+
+// Viewport from the window size, 45-degree perspective, eye at (0, 0, 3).
+void setupCamera();
+// Axes while dragging, then the slices through the cloud shader program.
+void drawScene();
+// sliceCount camera-facing slices of (gridSize - 1)^2 quads, back to front,
+// through a cube of the given extent centred on the origin. Both counts must
+// be at least 2.
+void drawSlices(int sliceCount, int gridSize, float extent);
+
+#endif

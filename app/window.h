@@ -1,0 +1,17 @@
+// The window library's operations as the application relies on them: one
+// 400 x 300 window whose buffer swap also processes the pending events.
+#ifndef QUORVEL_WINDOW_H
+#define QUORVEL_WINDOW_H
+
+// Opens the window with its GL context current; false when none can be made.
+bool openWindow();
+// Processes pending events, then shows the frame unless the window was closed.
+void swapBuffers();
+bool windowOpened();
+bool leftButtonDown();
+bool escapePressed();
+void getMousePos(int* x, int* y);
+// The drawing area in pixels.
+void getWindowSize(int* width, int* height);
+
+#endif

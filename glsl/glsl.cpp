@@ -1,0 +1,542 @@
+#include "glsl.h"
+
+#include <GL/glu.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+// Every GL error report names this file and the line of the check.
+#define CHECK_GL_ERRORS() reportGLErrors("glsl", __LINE__)
+
+bool extensionsReady = false;
+bool glslAvailable = false;
+
+const char* const glslErrorTexts[8] = {
+    "[e00] GLSL is not available!",
+    "[e01] Not a valid program object!",
+    "[e02] Not a valid object!",
+    "[e03] Out of memory!",
+    "[e04] Unknown compiler error!",
+    "[e05] Linker log is not available!",
+    "[e06] Compiler log is not available!",
+    "[Empty]",
+};
+
+namespace {
+
+enum ErrorText { kNoGLSL = 0, kNoShaderHandle = 1, kNoProgramHandle = 2, kOutOfMemory = 3, kNoLinkerLog = 5, kNoCompilerLog = 6 };
+
+// Streaming a null character pointer would put the log stream in a failed
+// state and silence everything after it.
+const char* orEmpty(const GLubyte* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
+
+void writeImplementationReport() {
+  std::cout << "OpenGL Vendor: " << orEmpty(glGetString(GL_VENDOR)) << "\n"
+            << "OpenGL Renderer: " << orEmpty(glGetString(GL_RENDERER)) << "\n"
+            << "OpenGL Version: " << orEmpty(glGetString(GL_VERSION)) << "\n\n";
+}
+
+void writeVersionLine() {
+  const char* line = nullptr;
+  if (GLEW_VERSION_2_0) {
+    line = "OpenGL 2.0 is available!";
+  } else if (GLEW_VERSION_1_5) {
+    line = "OpenGL 1.5 core functions are available";
+  } else if (GLEW_VERSION_1_4) {
+    line = "OpenGL 1.4 core functions are available";
+  } else if (GLEW_VERSION_1_3) {
+    line = "OpenGL 1.3 core functions are available";
+  } else if (GLEW_VERSION_1_2) {
+    line = "OpenGL 1.2 core functions are available";
+  }
+  if (line) std::cout << line << std::endl;
+}
+
+// The log buffers are sized by the GL; a failed allocation cannot go through
+// the log stream, whose own buffer may be what ran out.
+char* allocateLog(GLint length) {
+  char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(length)));
+  if (!buffer) std::puts("ERROR: Could not allocate compiler_log buffer");
+  return buffer;
+}
+
+void writeUniformNotFound(const char* name) {
+  std::cout << "Error: can't find uniform variable \"" << name << "\"\n";
+}
+
+bool isRegularFile(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+bool initGLExtensions() {
+  if (extensionsReady) return true;
+  extensionsReady = true;
+  GLenum error = glewInit();
+  if (error != GLEW_OK) {
+    std::cout << "Error:" << orEmpty(glewGetErrorString(error)) << std::endl;
+    extensionsReady = false;
+    return false;
+  }
+  writeImplementationReport();
+  probeGLSL();
+  return true;
+}
+
+bool probeGLSL() {
+  if (glslAvailable) return true;
+  bool loaderWasReady = extensionsReady;
+  glslAvailable = true;
+  // The loader's own start writes the implementation report and comes back
+  // here, where it finds the flag set, so the report precedes the probe.
+  if (!loaderWasReady) initGLExtensions();
+  writeVersionLine();
+
+  static const char* const required[3][2] = {
+      {"GL_ARB_fragment_shader", "GL_ARB_fragment_shader extension is not available!"},
+      {"GL_ARB_vertex_shader", "GL_ARB_vertex_shader extension is not available!"},
+      {"GL_ARB_shader_objects", "GL_ARB_shader_objects extension is not available!"},
+  };
+  for (const auto& extension : required) {
+    if (glewGetExtension(extension[0]) != 1) {
+      std::cout << extension[1];
+      glslAvailable = false;
+    }
+  }
+  std::cout << (glslAvailable ? "[OK] OpenGL Shading Language is available!\n\n"
+                              : "[FAILED] OpenGL Shading Language is not available...\n\n");
+  return glslAvailable;
+}
+
+bool hasGLSL() { return glslAvailable; }
+
+bool hasGL2() {
+  if (!extensionsReady) initGLExtensions();
+  return GLEW_VERSION_2_0 == 1;
+}
+
+bool reportGLErrors(const char* file, int line) {
+  bool reported = false;
+  for (GLenum code = glGetError(); code != GL_NO_ERROR; code = glGetError()) {
+    std::cout << "GL Error #" << code << "(" << orEmpty(gluErrorString(code)) << ") "
+              << " in File " << file << " at line: " << line << std::endl;
+    reported = true;
+  }
+  return reported;
+}
+
+// ---------------------------------------------------------------------------
+// Shader stage objects
+
+glShaderObject::glShaderObject()
+    : stage(0), handle(0), source(nullptr), compiler_log(nullptr), compiled(false), owns_source(false) {}
+
+aVertexShader::aVertexShader() {
+  stage = 1;
+  if (glslAvailable) {
+    handle = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
+    CHECK_GL_ERRORS();
+  }
+}
+
+aFragmentShader::aFragmentShader() {
+  stage = 2;
+  if (glslAvailable) {
+    handle = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    CHECK_GL_ERRORS();
+  }
+}
+
+glShaderObject::~glShaderObject() {
+  std::free(compiler_log);
+  if (source && owns_source) std::free(const_cast<char*>(source));
+  // A shader object that never compiled is left to the GL.
+  if (compiled) {
+    glDeleteObjectARB(handle);
+    CHECK_GL_ERRORS();
+  }
+}
+
+int glShaderObject::loadFromFile(const char* path) {
+  // A directory opens as a stream of "infinite" length and a FIFO blocks the
+  // open until a writer comes: only regular files are shader sources.
+  if (!path || !isRegularFile(path)) return -1;
+  std::ifstream file(path);
+  if (!file.is_open()) return -1;
+
+  std::streamoff end = 0;
+  if (file.good()) {
+    file.seekg(0, std::ios::end);
+    end = file.tellg();
+    file.seekg(0, std::ios::beg);
+  }
+  if (end <= 0) return -2;
+  // The length is kept in 32 bits; a longer file is refused, not truncated.
+  if (static_cast<unsigned long long>(end) >= UINT32_MAX) return -3;
+  uint32_t length = static_cast<uint32_t>(end);
+
+  if (source && owns_source) std::free(const_cast<char*>(source));
+  char* text = static_cast<char*>(std::malloc(length + 1u));
+  source = text;
+  owns_source = text != nullptr;
+  if (!text) return -3;
+
+  // Text mode may turn several bytes into one character: the text is what is
+  // read, never more than the measured length.
+  uint32_t count = 0;
+  for (int c = file.get(); c != std::ifstream::traits_type::eof(); c = file.get()) {
+    if (count < length) text[count++] = static_cast<char>(c);
+  }
+  text[count] = '\0';
+  return 0;
+}
+
+void glShaderObject::setSource(const char* text) {
+  if (source && owns_source) std::free(const_cast<char*>(source));
+  owns_source = false;
+  source = text;
+}
+
+bool glShaderObject::compile() {
+  if (!glslAvailable) return false;
+  compiled = false;
+  if (!source) return false;
+
+  GLint length = static_cast<GLint>(std::strlen(source));
+  glShaderSourceARB(handle, 1, &source, &length);
+  CHECK_GL_ERRORS();
+  glCompileShaderARB(handle);
+  CHECK_GL_ERRORS();
+  GLint status = 0;
+  glGetObjectParameterivARB(handle, GL_OBJECT_COMPILE_STATUS_ARB, &status);
+  CHECK_GL_ERRORS();
+  compiled = status != 0;
+  return compiled;
+}
+
+const char* glShaderObject::getCompilerLog() {
+  if (!glslAvailable) return glslErrorTexts[kNoGLSL];
+  if (handle == 0) return glslErrorTexts[kNoShaderHandle];
+
+  GLint length = 0;
+  glGetShaderiv(handle, GL_INFO_LOG_LENGTH, &length);
+  CHECK_GL_ERRORS();
+  if (length > 1) {
+    std::free(compiler_log);
+    compiler_log = allocateLog(length);
+    if (!compiler_log) return glslErrorTexts[kOutOfMemory];
+    GLsizei written = 0;
+    glGetInfoLogARB(handle, length, &written, compiler_log);
+    CHECK_GL_ERRORS();
+  }
+  return compiler_log ? compiler_log : glslErrorTexts[kNoCompilerLog];
+}
+
+GLint glShaderObject::getAttribLocation(const char* name) { return glGetAttribLocationARB(handle, name); }
+
+// ---------------------------------------------------------------------------
+// Program objects
+
+glShader::glShader() : handle(0), link_log(nullptr), linked(false), owns_objects(false), enabled(true) {
+  if (glslAvailable) {
+    handle = glCreateProgram();
+  } else {
+    std::cout << "**ERROR: OpenGL Shading Language is NOT available!" << std::endl;
+  }
+}
+
+glShader::~glShader() {
+  std::free(link_log);
+  if (!glslAvailable) return;
+  for (glShaderObject* object : objects) {
+    glDetachShader(handle, object->handle);
+    CHECK_GL_ERRORS();
+    if (owns_objects) delete object;
+  }
+  glDeleteProgram(handle);
+  CHECK_GL_ERRORS();
+}
+
+void glShader::addObject(glShaderObject* object) {
+  if (!glslAvailable || !object) return;
+  if (!object->compiled) {
+    std::cout << "**warning** please compile program before adding object! trying to compile now...\n";
+    if (!object->compile()) {
+      std::cout << "...compile ERROR!\n";
+      return;
+    }
+    std::cout << "...ok!\n";
+  }
+  objects.push_back(object);
+}
+
+bool glShader::link() {
+  if (!glslAvailable) return false;
+  if (linked) {
+    std::cout << "**warning** Object is already linked, trying to link again" << std::endl;
+    for (glShaderObject* object : objects) {
+      glDetachShader(handle, object->handle);
+      CHECK_GL_ERRORS();
+    }
+  }
+  for (glShaderObject* object : objects) {
+    glAttachShader(handle, object->handle);
+    CHECK_GL_ERRORS();
+  }
+  glLinkProgram(handle);
+  CHECK_GL_ERRORS();
+  GLint status = 0;
+  glGetProgramiv(handle, GL_LINK_STATUS, &status);
+  CHECK_GL_ERRORS();
+  if (status != 0) {
+    linked = true;
+    return true;
+  }
+  std::cout << "**linker error**\n";
+  return false;
+}
+
+const char* glShader::getLinkerLog() {
+  if (!glslAvailable) return glslErrorTexts[kNoGLSL];
+  if (handle == 0) return glslErrorTexts[kNoProgramHandle];
+
+  GLint length = 0;
+  glGetProgramiv(handle, GL_INFO_LOG_LENGTH, &length);
+  CHECK_GL_ERRORS();
+  if (length > 1) {
+    std::free(link_log);
+    link_log = allocateLog(length);
+    if (!link_log) return glslErrorTexts[kOutOfMemory];
+    GLsizei written = 0;
+    glGetProgramInfoLog(handle, length, &written, link_log);
+    CHECK_GL_ERRORS();
+  }
+  return link_log ? link_log : glslErrorTexts[kNoLinkerLog];
+}
+
+void glShader::bind() {
+  if (glslAvailable && handle != 0 && enabled && linked) {
+    glUseProgram(handle);
+    CHECK_GL_ERRORS();
+  }
+}
+
+void glShader::unbind() {
+  if (glslAvailable && enabled) {
+    glUseProgram(0);
+    CHECK_GL_ERRORS();
+  }
+}
+
+GLint glShader::getUniformLocation(const char* name) {
+  GLint location = glGetUniformLocation(handle, name);
+  if (location == -1) writeUniformNotFound(name);
+  CHECK_GL_ERRORS();
+  return location;
+}
+
+namespace {
+
+// Every setter looks its uniform up by name on each call, then hands the
+// location to the one GL call that differs between them.
+template <typename Upload>
+bool setUniform(glShader& program, const char* name, Upload upload) {
+  if (!glslAvailable) return false;
+  if (!program.enabled) return true;
+  GLint location = program.getUniformLocation(name);
+  if (location == -1) return false;
+  upload(location);
+  return true;
+}
+
+}  // namespace
+
+bool glShader::setUniform1f(const char* name, GLfloat x) {
+  return setUniform(*this, name, [&](GLint at) { glUniform1f(at, x); });
+}
+bool glShader::setUniform2f(const char* name, GLfloat x, GLfloat y) {
+  return setUniform(*this, name, [&](GLint at) { glUniform2f(at, x, y); });
+}
+bool glShader::setUniform3f(const char* name, GLfloat x, GLfloat y, GLfloat z) {
+  return setUniform(*this, name, [&](GLint at) { glUniform3f(at, x, y, z); });
+}
+bool glShader::setUniform4f(const char* name, GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
+  return setUniform(*this, name, [&](GLint at) { glUniform4f(at, x, y, z, w); });
+}
+bool glShader::setUniform1i(const char* name, GLint x) {
+  return setUniform(*this, name, [&](GLint at) { glUniform1i(at, x); });
+}
+bool glShader::setUniform2i(const char* name, GLint x, GLint y) {
+  return setUniform(*this, name, [&](GLint at) { glUniform2i(at, x, y); });
+}
+bool glShader::setUniform3i(const char* name, GLint x, GLint y, GLint z) {
+  return setUniform(*this, name, [&](GLint at) { glUniform3i(at, x, y, z); });
+}
+bool glShader::setUniform4i(const char* name, GLint x, GLint y, GLint z, GLint w) {
+  return setUniform(*this, name, [&](GLint at) { glUniform4i(at, x, y, z, w); });
+}
+bool glShader::setUniform1fv(const char* name, GLsizei count, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform1fv(at, count, values); });
+}
+bool glShader::setUniform2fv(const char* name, GLsizei count, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform2fv(at, count, values); });
+}
+bool glShader::setUniform3fv(const char* name, GLsizei count, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform3fv(at, count, values); });
+}
+bool glShader::setUniform4fv(const char* name, GLsizei count, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform4fv(at, count, values); });
+}
+bool glShader::setUniform1iv(const char* name, GLsizei count, const GLint* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform1iv(at, count, values); });
+}
+bool glShader::setUniform2iv(const char* name, GLsizei count, const GLint* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform2iv(at, count, values); });
+}
+bool glShader::setUniform3iv(const char* name, GLsizei count, const GLint* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform3iv(at, count, values); });
+}
+bool glShader::setUniform4iv(const char* name, GLsizei count, const GLint* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniform4iv(at, count, values); });
+}
+bool glShader::setUniformMatrix2fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniformMatrix2fv(at, count, transpose, values); });
+}
+bool glShader::setUniformMatrix3fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniformMatrix3fv(at, count, transpose, values); });
+}
+bool glShader::setUniformMatrix4fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
+  return setUniform(*this, name, [&](GLint at) { glUniformMatrix4fv(at, count, transpose, values); });
+}
+
+// The read-backs report neither GL errors nor a disabled program: they are
+// for inspection, and a miss still reaches the GL.
+void glShader::getUniformfv(const char* name, GLfloat* values) {
+  if (!glslAvailable) return;
+  GLint location = glGetUniformLocation(handle, name);
+  if (location == -1) writeUniformNotFound(name);
+  glGetUniformfv(handle, location, values);
+}
+
+void glShader::getUniformiv(const char* name, GLint* values) {
+  if (!glslAvailable) return;
+  GLint location = glGetUniformLocation(handle, name);
+  if (location == -1) writeUniformNotFound(name);
+  glGetUniformiv(handle, location, values);
+}
+
+bool glShader::setVertexAttrib1f(GLuint index, GLfloat x) {
+  if (!glslAvailable) return false;
+  if (enabled) glVertexAttrib1f(index, x);
+  return true;
+}
+bool glShader::setVertexAttrib2f(GLuint index, GLfloat x, GLfloat y) {
+  if (!glslAvailable) return false;
+  if (enabled) glVertexAttrib2f(index, x, y);
+  return true;
+}
+bool glShader::setVertexAttrib3f(GLuint index, GLfloat x, GLfloat y, GLfloat z) {
+  if (!glslAvailable) return false;
+  if (enabled) glVertexAttrib3f(index, x, y, z);
+  return true;
+}
+bool glShader::setVertexAttrib4f(GLuint index, GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
+  if (!glslAvailable) return false;
+  if (enabled) glVertexAttrib4f(index, x, y, z, w);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Shader manager
+
+namespace {
+
+glShader* discard(glShader* program, glShaderObject* vertex, glShaderObject* fragment) {
+  delete program;
+  delete vertex;
+  delete fragment;
+  return nullptr;
+}
+
+// Compiles a given stage and writes its log section; false after writing the
+// compiler-error section instead.
+bool compileStage(glShaderObject* object, bool given, const char* stageName) {
+  if (given && !object->compile()) {
+    std::cout << "***COMPILER ERROR (" << stageName << "):\n" << object->getCompilerLog() << std::endl;
+    return false;
+  }
+  std::cout << "***GLSL Compiler Log (" << stageName << "):\n" << object->getCompilerLog() << "\n";
+  return true;
+}
+
+// The steps shared by both loads once the sources are in place: compile,
+// attach, link, and keep the program on success.
+glShader* build(std::vector<glShader*>& programs, glShader* program, glShaderObject* vertex, bool hasVertex,
+                glShaderObject* fragment, bool hasFragment) {
+  if (!compileStage(vertex, hasVertex, "Vertex Shader") || !compileStage(fragment, hasFragment, "Fragment Shader")) {
+    return discard(program, vertex, fragment);
+  }
+  if (hasVertex) program->addObject(vertex);
+  if (hasFragment) program->addObject(fragment);
+  if (!program->link()) {
+    std::cout << "**LINKER ERROR\n" << program->getLinkerLog() << std::endl;
+    return discard(program, vertex, fragment);
+  }
+  std::cout << "***GLSL Linker Log:\n" << program->getLinkerLog() << std::endl;
+  programs.push_back(program);
+  program->owns_objects = true;
+  // The program owns only the stages it holds; an absent stage's object
+  // would otherwise outlive every reference to it.
+  if (!hasVertex) delete vertex;
+  if (!hasFragment) delete fragment;
+  return program;
+}
+
+}  // namespace
+
+glShaderManager::glShaderManager() = default;
+
+// The programs are left alone: the manager of an application outlives its GL
+// context, so no GL call may happen here.
+glShaderManager::~glShaderManager() = default;
+
+glShader* glShaderManager::loadFromFiles(const char* vertexPath, const char* fragmentPath) {
+  glShader* program = new glShader;
+  glShaderObject* vertex = new aVertexShader;
+  glShaderObject* fragment = new aFragmentShader;
+  if (vertexPath && vertex->loadFromFile(vertexPath) != 0) {
+    std::cout << "error: can't load vertex shader!\n";
+    return discard(program, vertex, fragment);
+  }
+  if (fragmentPath && fragment->loadFromFile(fragmentPath) != 0) {
+    std::cout << "error: can't load fragment shader!\n";
+    return discard(program, vertex, fragment);
+  }
+  return build(programs, program, vertex, vertexPath != nullptr, fragment, fragmentPath != nullptr);
+}
+
+glShader* glShaderManager::loadFromMemory(const char* vertexSource, const char* fragmentSource) {
+  glShader* program = new glShader;
+  glShaderObject* vertex = new aVertexShader;
+  glShaderObject* fragment = new aFragmentShader;
+  if (vertexSource) vertex->setSource(vertexSource);
+  if (fragmentSource) fragment->setSource(fragmentSource);
+  return build(programs, program, vertex, vertexSource != nullptr, fragment, fragmentSource != nullptr);
+}
+
+bool glShaderManager::freeProgram(glShader* program) {
+  for (auto entry = programs.begin(); entry != programs.end(); ++entry) {
+    if (*entry == program) {
+      programs.erase(entry);
+      delete program;
+      return true;
+    }
+  }
+  return false;
+}

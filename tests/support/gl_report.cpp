@@ -1,0 +1,19 @@
+// Prints what the library writes at start-up on the GL it is given, so that
+// tests can run it under Mesa's switches for other GLs. With the argument
+// "probe-first" the shading-language probe comes before the loader's start.
+#include <cstring>
+
+#include "gl_context.h"
+
+int main(int argc, char** argv) {
+  glfwInit();
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  window = glfwCreateWindow(64, 64, "gl_report", nullptr, nullptr);
+  if (!window) return 1;
+  glfwMakeContextCurrent(window);
+  bool probeFirst = argc > 1 && std::strcmp(argv[1], "probe-first") == 0;
+  if (probeFirst) probeGLSL();
+  initGLExtensions();
+  glfwTerminate();
+  return 0;
+}
