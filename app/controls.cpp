@@ -6,6 +6,17 @@
 #include "state.h"
 #include "window.h"
 
+void readMouse() {
+  if (leftButtonDown()) {
+    // A new drag starts where the cursor is, without a jump.
+    if (!dragging) getMousePos(&lastMouseX, &lastMouseY);
+    dragging = true;
+    updateRotation();
+  } else {
+    dragging = false;
+  }
+}
+
 void updateRotation() {
   int x = 0;
   int y = 0;

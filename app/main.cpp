@@ -21,18 +21,6 @@ void initGLState() {
   glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
 }
 
-// Input is read after the swap, so a drag shows from the next frame on.
-void readMouse() {
-  if (leftButtonDown()) {
-    // A new drag starts where the cursor is, without a jump.
-    if (!dragging) getMousePos(&lastMouseX, &lastMouseY);
-    dragging = true;
-    updateRotation();
-  } else {
-    dragging = false;
-  }
-}
-
 // One frame; false once the user has asked to quit.
 bool runFrame() {
   updateFrameRate();
@@ -40,6 +28,7 @@ bool runFrame() {
   setupCamera();
   drawScene();
   swapBuffers();
+  // Input is read after the swap, so a drag shows from the next frame on.
   readMouse();
   return !escapePressed() && windowOpened();
 }
