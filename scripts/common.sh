@@ -26,11 +26,13 @@ build_project() {
   cmake --build "$build_dir" -j"$(nproc)"
 }
 
-# Runs a command on the current display, or on a fresh virtual one.
+# Runs a command on the current display, or on a fresh virtual one. The
+# server must not reset when its last client leaves: a test process that
+# connects during the reset finds no display.
 with_display() {
   if [ -n "${DISPLAY:-}" ]; then
     "$@"
   else
-    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" "$@"
   fi
 }
