@@ -158,20 +158,34 @@ TEST_F(Building, AnEmptyFragmentFileCannotBeLoaded) {
   EXPECT_TRUE(manager_.programs.empty());
 }
 
-TEST(StageCompile, TheCompilerLogIsTheGLsAndIsKeptUntilTheNextOne) {
+TEST(StageCompile, EachFailedCompileHandsOutTheGLsNewMessages) {
   useGLContext();
   aFragmentShader fragment;
   fragment.setSource(kBrokenFragment);
   LogCapture log;
   EXPECT_FALSE(fragment.compile());
-  std::string messages = mesaCompilerLog(GL_FRAGMENT_SHADER, kBrokenFragment);
-  EXPECT_EQ(fragment.getCompilerLog(), messages);
+  EXPECT_EQ(fragment.getCompilerLog(), mesaCompilerLog(GL_FRAGMENT_SHADER, kBrokenFragment));
 
-  // A good compile leaves the GL with no log: the earlier text stays.
-  fragment.setSource(kGoodFragment);
-  EXPECT_TRUE(fragment.compile());
-  EXPECT_EQ(fragment.getCompilerLog(), messages);
+  const char* undeclared = "#version 120\nvoid main() { gl_FragColor = colour; }\n";
+  fragment.setSource(undeclared);
+  EXPECT_FALSE(fragment.compile());
+  EXPECT_EQ(fragment.getCompilerLog(), mesaCompilerLog(GL_FRAGMENT_SHADER, undeclared));
   EXPECT_EQ(log.text(), "");
+}
+
+TEST(StageCompile, AnEmptyGLLogLeavesTheEarlierTextInPlace) {
+  useGLContext();
+  aFragmentShader fragment;
+  fragment.setSource(kBrokenFragment);
+  ASSERT_FALSE(fragment.compile());
+  std::string messages = fragment.getCompilerLog();
+  // Mesa keeps a shader's log across compiles, so a fresh GL shader object
+  // stands in for one whose log has gone empty.
+  GLuint broken = fragment.handle;
+  fragment.handle = glCreateShader(GL_FRAGMENT_SHADER);
+  EXPECT_EQ(fragment.getCompilerLog(), messages);
+  glDeleteShader(broken);
+  glDeleteShader(fragment.handle);
 }
 
 TEST(StageCompile, AGoodShaderWithoutMessagesGetsTheStandIn) {

@@ -203,10 +203,13 @@ TEST_F(Binding, AnUnlinkedProgramNeverBindsButAlwaysUnbinds) {
   ASSERT_NE(current, nullptr);
   current->bind();
   glShader unlinked;
+  // Using an unlinked program is a GL error, which would reach the log.
+  LogCapture log;
   unlinked.bind();
   EXPECT_EQ(currentProgram(), current->handle);
   unlinked.unbind();
   EXPECT_EQ(currentProgram(), 0u);
+  EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(Binding, ADisabledProgramNeitherBindsNorUnbinds) {
