@@ -1,0 +1,257 @@
+// Frame times of the cloud shader pair against the cheapest frame this design
+// can draw, through the application's own camera, scene and buffer swap.
+//
+// Usage: quorvel_bench [rounds [frames]] [--pair DIR] [--quick]
+// Each round draws `frames` timed frames of every case in turn, so that load
+// from other processes falls on all cases alike; the table gives the median
+// over all rounds. DIR holds the Quorvel.vert/Quorvel.frag pair to measure
+// (default: the shipped one); --quick leaves out the larger windows.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "scene.h"
+#include "state.h"
+#include "textures.h"
+
+namespace {
+
+// Same uniforms as the cloud pair, all of them active, and one constant
+// colour per fragment: the floor under any pair on this GL.
+const char* const kPassThroughVertex = R"(#version 120
+uniform float zPosition;
+uniform int useNoise;
+uniform sampler2D permTexture;
+uniform sampler2D gradTexture;
+uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
+uniform vec3 lightPos;
+void main() {
+  gl_Position = ftransform();
+  // Never taken with the values the application sets; the compiler cannot
+  // know that, so every uniform stays active.
+  if (useNoise > 1) {
+    vec4 t = texture2DLod(permTexture, rotCol0.xy, 0.0) + texture2DLod(gradTexture, rotCol1.xy, 0.0);
+    gl_Position = t + rotCol2 + rotCol3 + vec4(lightPos, zPosition);
+  }
+}
+)";
+const char* const kPassThroughFragment = R"(#version 120
+void main() { gl_FragColor = vec4(0.9, 0.9, 0.9, 0.5); }
+)";
+
+struct Surface {
+  int width;
+  int height;
+  GLFWwindow* window;
+  glShader* clouds;
+  glShader* passThrough;
+};
+
+struct Case {
+  const char* name;
+  Surface* surface;
+  bool passThrough;
+  bool dragging;
+  std::vector<double> frameMs;
+};
+
+// The fixed GL state that the application sets before its first frame.
+void initGLState() {
+  glEnable(GL_TEXTURE_1D);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+}
+
+// A window as the application opens it, at another size, with its own
+// context, programs and noise textures.
+bool openSurface(Surface* surface, const std::string& pairDir) {
+  glfwWindowHint(GLFW_RED_BITS, 8);
+  glfwWindowHint(GLFW_GREEN_BITS, 8);
+  glfwWindowHint(GLFW_BLUE_BITS, 8);
+  glfwWindowHint(GLFW_ALPHA_BITS, 8);
+  glfwWindowHint(GLFW_DEPTH_BITS, 32);
+  glfwWindowHint(GLFW_STENCIL_BITS, 0);
+  surface->window = glfwCreateWindow(surface->width, surface->height, "Quorvel bench", nullptr, nullptr);
+  if (!surface->window) return false;
+  glfwMakeContextCurrent(surface->window);
+  window = surface->window;
+  initGLState();
+  initGLExtensions();
+  std::string vertexPath = pairDir + "/Quorvel.vert";
+  std::string fragmentPath = pairDir + "/Quorvel.frag";
+  surface->clouds = shaderManager.loadFromFiles(vertexPath.c_str(), fragmentPath.c_str());
+  surface->passThrough = shaderManager.loadFromMemory(kPassThroughVertex, kPassThroughFragment);
+  createPermTexture(&permTextureId);
+  createGradTexture(&gradTextureId);
+  glfwSwapInterval(0);
+  // The table shows what the GL draws into, which a small screen may clip.
+  glfwGetFramebufferSize(surface->window, &surface->width, &surface->height);
+  return surface->clouds && surface->passThrough;
+}
+
+void selectCase(const Case& c) {
+  window = c.surface->window;
+  glfwMakeContextCurrent(window);
+  cloudShader = c.passThrough ? c.surface->passThrough : c.surface->clouds;
+  dragging = c.dragging;
+}
+
+// One frame as the application draws it; glFinish makes sure the frame is
+// complete, not just queued, when the clock is read.
+double drawFrame() {
+  double start = glfwGetTime();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  setupCamera();
+  drawScene();
+  glfwSwapBuffers(window);
+  glFinish();
+  return (glfwGetTime() - start) * 1000.0;
+}
+
+void runRound(std::vector<Case>& cases, int frames) {
+  for (Case& c : cases) {
+    selectCase(c);
+    // The first frame after a context switch pays for the switch.
+    drawFrame();
+    for (int i = 0; i < frames; ++i) c.frameMs.push_back(drawFrame());
+  }
+  glfwPollEvents();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+void printTable(const std::vector<Case>& cases) {
+  std::printf("%-16s %10s %10s %9s %9s %8s\n", "case", "size", "median ms", "min ms", "max ms", "fps");
+  for (const Case& c : cases) {
+    auto [low, high] = std::minmax_element(c.frameMs.begin(), c.frameMs.end());
+    double ms = median(c.frameMs);
+    std::string size = std::to_string(c.surface->width) + "x" + std::to_string(c.surface->height);
+    std::printf("%-16s %10s %10.1f %9.1f %9.1f %8.1f\n", c.name, size.c_str(), ms, *low, *high, 1000.0 / ms);
+  }
+}
+
+// A case's frame rate over the pass-through frame rate: the floor's frame
+// time over the case's.
+void printRatio(const char* label, const Case& measured, const Case& floor, double target) {
+  double ratio = median(floor.frameMs) / median(measured.frameMs);
+  std::printf("%-26s %5.2f  (target >= %.2f)%s\n", label, ratio, target, ratio >= target ? "" : "  BELOW TARGET");
+}
+
+void printRatio(const Case& measured, const Case& floor) {
+  std::string label = "clouds / floor " + std::to_string(measured.surface->width) + "x" +
+                      std::to_string(measured.surface->height);
+  std::printf("%-26s %5.2f\n", label.c_str(), median(floor.frameMs) / median(measured.frameMs));
+}
+
+// The run must not cost a missing-uniform or GL error line a frame.
+int countLogProblems(const char* logPath) {
+  std::ifstream log(logPath);
+  int problems = 0;
+  for (std::string line; std::getline(log, line);) {
+    if (line.rfind("Error: can't find uniform", 0) == 0 || line.rfind("GL Error", 0) == 0) ++problems;
+  }
+  return problems;
+}
+
+struct Options {
+  int rounds = 6;
+  int frames = 5;
+  std::string pairDir = QUORVEL_SHADER_DIR;
+  bool quick = false;
+};
+
+bool parseOptions(int argc, char** argv, Options* options) {
+  std::vector<int*> counts{&options->rounds, &options->frames};
+  size_t nextCount = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--pair") == 0 && i + 1 < argc) {
+      options->pairDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--quick") == 0) {
+      options->quick = true;
+    } else if (nextCount < counts.size() && std::atoi(argv[i]) > 0) {
+      *counts[nextCount++] = std::atoi(argv[i]);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+int runBench(const Options& options) {
+  std::vector<Surface> surfaces{{400, 300, nullptr, nullptr, nullptr},
+                                {1, 1, nullptr, nullptr, nullptr},
+                                {800, 600, nullptr, nullptr, nullptr},
+                                {1600, 1200, nullptr, nullptr, nullptr}};
+  if (options.quick) surfaces.resize(2);
+  for (Surface& surface : surfaces) {
+    if (!openSurface(&surface, options.pairDir)) {
+      std::fprintf(stderr, "could not open a %dx%d window with both programs; see bench-log.txt\n", surface.width,
+                   surface.height);
+      return 1;
+    }
+  }
+  Surface* small = &surfaces[0];
+  std::vector<Case> cases{{"clouds at rest", small, false, false, {}},
+                          {"drag preview", small, false, true, {}},
+                          {"pass-through", small, true, false, {}},
+                          {"geometry only", &surfaces[1], true, false, {}}};
+  for (size_t i = 2; i < surfaces.size(); ++i) {
+    cases.push_back({"clouds at rest", &surfaces[i], false, false, {}});
+    cases.push_back({"pass-through", &surfaces[i], true, false, {}});
+  }
+  // Warm-up: the GL compiles its shader variants on first use.
+  runRound(cases, 1);
+  for (Case& c : cases) c.frameMs.clear();
+  for (int round = 0; round < options.rounds; ++round) runRound(cases, options.frames);
+
+  std::printf("%d rounds x %d frames per case, pair from %s\n\n", options.rounds, options.frames,
+              options.pairDir.c_str());
+  printTable(cases);
+  std::printf("\n");
+  printRatio("clouds / floor", cases[0], cases[2], 0.40);
+  printRatio("preview / floor", cases[1], cases[2], 0.80);
+  // The larger windows come as pairs of cases: clouds, then pass-through.
+  for (size_t i = 4; i + 1 < cases.size(); i += 2) printRatio(cases[i], cases[i + 1]);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "usage: %s [rounds [frames]] [--pair DIR]\n", argv[0]);
+    return 2;
+  }
+  // The shader library writes its reports to the standard output stream;
+  // keep them apart from the table.
+  const char* logPath = "bench-log.txt";
+  std::ofstream log(logPath);
+  std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
+  if (!glfwInit()) {
+    std::cout.rdbuf(consoleBuffer);
+    std::fprintf(stderr, "GLFW could not start: no display?\n");
+    return 1;
+  }
+  int status = runBench(options);
+  glfwTerminate();
+  std::cout.rdbuf(consoleBuffer);
+  log.close();
+  int problems = countLogProblems(logPath);
+  if (problems > 0) std::printf("\n%d missing-uniform or GL error lines in %s\n", problems, logPath);
+  return status;
+}
