@@ -1,4 +1,4 @@
-#version 120
+#version 110
 // Cloud slices, fragment stage: adds the fine octaves to the depth that the
 // vertex stage interpolates, then lights the point and gives it the opacity
 // of one slice.

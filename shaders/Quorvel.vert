@@ -1,10 +1,13 @@
-#version 120
+#version 110
 // Cloud slices, vertex stage. Turns a vertex of a camera-facing slice into
 // the cloud's own frame and evaluates there all that varies slowly enough to
 // be interpolated across the slice grid: the base shape, its large lumps and
 // the cloud toward the light. The fragment stage only adds the fine octaves,
 // so most of the noise is paid 63,488 times a frame instead of once per
 // fragment.
+//
+// GLSL 1.10, for any GL 2.0 that has a vertex texture unit (the version
+// allows none; current GLs, Mesa's included, all have some).
 uniform float zPosition;
 uniform int useNoise;
 uniform sampler2D permTexture;
@@ -127,7 +130,7 @@ void main() {
   mat4 rotation = mat4(rotCol0, rotCol1, rotCol2, rotCol3);
   vec3 q = (rotation * vec4(gl_Vertex.xy, zPosition, 1.0)).xyz;
   // The light keeps its place beside the viewer while the cloud turns.
-  lightAxis = mat3(rotation) * normalize(lightPos);
+  lightAxis = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz) * normalize(lightPos);
   float distance = baseShape(q);
   vec3 lightPoint = q + lightAxis * LIGHT_STEP;
   vec4 here = lumpyDepth(q, distance);
