@@ -63,12 +63,15 @@ std::vector<GLCall> parseDump(const std::string& dump) {
 }
 
 // The recorder preloads itself, which a program built with the address
-// checker refuses unless told that the library order is fine.
+// checker refuses unless told that the library order is fine; and the
+// checker's slow unwinding of every allocation deadlocks inside the recorder,
+// so the recorded run unwinds the fast way.
 ProcessOptions recorderOptions() {
   const char* asanOptions = std::getenv("ASAN_OPTIONS");
   ProcessOptions options;
   options.timeoutSeconds = 60;
-  options.setEnv["ASAN_OPTIONS"] = std::string(asanOptions ? asanOptions : "") + ":verify_asan_link_order=0";
+  options.setEnv["ASAN_OPTIONS"] =
+      std::string(asanOptions ? asanOptions : "") + ":verify_asan_link_order=0:fast_unwind_on_malloc=1";
   return options;
 }
 
