@@ -56,6 +56,27 @@ std::string shownTitle() {
   return title;
 }
 
+void moveCursor(int x, int y) {
+  glfwSetCursorPos(window, x, y);
+  int shownX = -1;
+  int shownY = -1;
+  glfwPollEvents();
+  getMousePos(&shownX, &shownY);
+  ASSERT_EQ(shownX, x);
+  ASSERT_EQ(shownY, y);
+}
+
+void expectColumn(int column, float x, float y, float z, float w) {
+  const float expected[4] = {x, y, z, w};
+  for (int row = 0; row < 4; ++row) {
+    EXPECT_NEAR(rotationMatrix[4 * column + row], expected[row], 1e-6) << "column " << column << ", row " << row;
+  }
+}
+
+void expectMatrix(const float (&expected)[16], float tolerance) {
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(rotationMatrix[i], expected[i], tolerance) << "element " << i;
+}
+
 class Controls : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -66,16 +87,6 @@ protected:
 
   void TearDown() override {
     if (buttonHeld_) setButton(false);
-  }
-
-  void moveCursor(int x, int y) {
-    glfwSetCursorPos(window, x, y);
-    int shownX = -1;
-    int shownY = -1;
-    glfwPollEvents();
-    getMousePos(&shownX, &shownY);
-    ASSERT_EQ(shownX, x);
-    ASSERT_EQ(shownY, y);
   }
 
   // A real press or release of the left button, as the next frame sees it.
@@ -100,14 +111,6 @@ protected:
     readMouse();
     setButton(false);
     readMouse();
-  }
-
-  void expectColumn(int column, float x, float y, float z, float w) {
-    const float* c = rotationMatrix + 4 * column;
-    EXPECT_NEAR(c[0], x, 1e-6) << "column " << column;
-    EXPECT_NEAR(c[1], y, 1e-6) << "column " << column;
-    EXPECT_NEAR(c[2], z, 1e-6) << "column " << column;
-    EXPECT_NEAR(c[3], w, 1e-6) << "column " << column;
   }
 
 private:
@@ -150,7 +153,7 @@ TEST_F(Controls, EighteenHundredPixelsInOneDirectionComeFullCircle) {
   }
   EXPECT_NEAR(angleY, 362.0f, 1e-3);
   EXPECT_NEAR(angleX, 362.0f, 1e-3);
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(rotationMatrix[i], before[i], 1e-5) << "element " << i;
+  expectMatrix(before, 1e-5f);
 }
 
 TEST_F(Controls, PressingWithoutMovingKeepsTheAngles) {
@@ -162,7 +165,7 @@ TEST_F(Controls, PressingWithoutMovingKeepsTheAngles) {
   EXPECT_TRUE(dragging);
   EXPECT_NEAR(angleY, 2.0f, 1e-6);
   EXPECT_NEAR(angleX, -1.0f, 1e-6);
-  EXPECT_EQ(std::memcmp(rotationMatrix, before, sizeof before), 0);
+  expectMatrix(before, 0.0f);
 }
 
 TEST_F(Controls, MovingWithTheButtonUpDoesNotTurnTheNextDrag) {

@@ -114,7 +114,9 @@ void AppSession::pressEscape() {
 
 void AppSession::requestClose() { runProcess({std::string(QUORVEL_TOOL_DIR) + "/send_close_request", windowId_}); }
 
-void AppSession::moveMouse(int x, int y) { xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)}); }
+void AppSession::moveMouse(int x, int y) {
+  xdotool({"mousemove", "--window", windowId_, "--sync", std::to_string(x), std::to_string(y)});
+}
 
 void AppSession::setLeftButton(bool down) {
   xdotool({down ? "mousedown" : "mouseup", "1"});
@@ -129,7 +131,10 @@ ProcessResult AppSession::onWindow(std::vector<std::string> commandAndOptions, c
 
 std::string AppSession::title() { return firstLine(onWindow({"getwindowname"}).output); }
 
-void AppSession::letFramesPass(int milliseconds) { pause(milliseconds); }
+void AppSession::letFramesPass(int milliseconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < end && !hasEnded()) pause(20);
+}
 
 bool holdDisplay() {
   for (int attempt = 0; attempt < 100; ++attempt) {

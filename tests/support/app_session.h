@@ -43,6 +43,7 @@ public:
   void pressEscape();
   // What a window manager's close button sends.
   void requestClose();
+  // Moves the pointer to a point of the window.
   void moveMouse(int x, int y);
   void setLeftButton(bool down);
   // Runs an xdotool command with its options, the window id and the
@@ -51,7 +52,8 @@ public:
   std::string title();
   // The X id of the program's window, for tools that take it (import).
   const std::string& windowId() const { return windowId_; }
-  // Gives the frame loop time for a few frames.
+  // Gives the frame loop time for a few frames; returns early when the
+  // program ends.
   void letFramesPass(int milliseconds = 400);
 
   ProcessOptions options;
