@@ -6,7 +6,7 @@
 namespace {
 
 constexpr int kSize = 256;
-constexpr size_t kStagingBytes = kSize * kSize * 4;
+constexpr size_t kStagingBytes = size_t{kSize} * kSize * 4;
 
 // Perlin's reference permutation from his improved noise.
 const int perm[256] = {
@@ -44,12 +44,11 @@ unsigned char encode(int component) { return static_cast<unsigned char>(componen
 // The permuted index of a texel: row i is the permutation shifted by perm[i].
 int permuted(int row, int column) { return perm[(perm[row] + column) % 256]; }
 
-void fillPermTexels(unsigned char* texels) {
+void fillPermTexels(unsigned char* texel) {
   for (int row = 0; row < kSize; ++row) {
-    for (int column = 0; column < kSize; ++column) {
+    for (int column = 0; column < kSize; ++column, texel += 4) {
       int v = permuted(row, column);
       const int* g = grad3[v % 16];
-      unsigned char* texel = texels + (row * kSize + column) * 4;
       texel[0] = encode(g[0]);
       texel[1] = encode(g[1]);
       texel[2] = encode(g[2]);
@@ -58,11 +57,10 @@ void fillPermTexels(unsigned char* texels) {
   }
 }
 
-void fillGradTexels(unsigned char* texels) {
+void fillGradTexels(unsigned char* texel) {
   for (int row = 0; row < kSize; ++row) {
-    for (int column = 0; column < kSize; ++column) {
+    for (int column = 0; column < kSize; ++column, texel += 4) {
       const int* g = grad4[permuted(row, column) % 32];
-      unsigned char* texel = texels + (row * kSize + column) * 4;
       for (int component = 0; component < 4; ++component) texel[component] = encode(g[component]);
     }
   }
