@@ -44,7 +44,7 @@ const float MAX_DEPTH_SLOPE = 2.0;
 const float JITTER_REACH = MAX_DEPTH_SLOPE * 0.5 * SLICE_STEP;
 // Without lumps a fixed billow value keeps the preview the size of the
 // noisy cloud on average.
-const float PREVIEW_BILLOW = -0.27;
+const float PREVIEW_BILLOW = -0.14;
 const float LIGHT_STEP = 0.3;
 
 float smoothUnion(float a, float b) {

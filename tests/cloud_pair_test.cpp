@@ -1,0 +1,353 @@
+// The shipped cloud shader pair as the program draws it: fed on every
+// uniform on any GL 2.0, a cloud that ends well inside the volume at any turn,
+// culled only where there is no cloud, lit from the light's side, and a drag
+// preview of the same shape without the detail. The benchmark that times it
+// is run once to see that its table and ratios come out.
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <deque>
+#include <vector>
+
+#include "gl_context.h"
+#include "process.h"
+#include "scene.h"
+#include "state.h"
+#include "textures.h"
+#include "window.h"
+
+namespace {
+
+const char* const kUniforms[] = {"zPosition", "useNoise", "permTexture", "gradTexture", "rotCol0",
+                                 "rotCol1",   "rotCol2",  "rotCol3",     "lightPos"};
+
+// Turns as (angleX, angleY) in degrees: at rest, a quarter and a half turn
+// about the vertical, a tilt, and two oblique ones.
+const float kTurns[][2] = {{0, 0}, {0, 90}, {0, 180}, {90, 0}, {45, 45}, {-60, 135}};
+
+// The clear colour (0.2, 0.2, 0.8) as 8-bit channels.
+const int kSky[3] = {51, 51, 204};
+
+std::string shaderSource(const char* name) { return readFile(std::string(QUORVEL_SHADER_DIR) + "/" + name); }
+
+// The manager keeps pointers to the texts it compiles; keep them for the run.
+const char* keep(std::string text) {
+  static std::deque<std::string> texts;
+  texts.push_back(std::move(text));
+  return texts.back().c_str();
+}
+
+// The text with its one occurrence of `from` replaced; empty when `from` is
+// not there, so a renamed anchor fails the test instead of testing nothing.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  if (at == std::string::npos || text.find(from, at + 1) != std::string::npos) return "";
+  return text.replace(at, from.size(), to);
+}
+
+glShader* loadPair(const std::string& vertex, const std::string& fragment) {
+  if (vertex.empty() || fragment.empty()) return nullptr;
+  CoutCapture quiet;
+  return shaderManager.loadFromMemory(keep(vertex), keep(fragment));
+}
+
+// The fixed GL state and the noise textures as the program has them at its
+// first frame, set up once in the binary's hidden context.
+void useScene() {
+  static bool ready = false;
+  useGLContext();
+  if (ready) return;
+  glEnable(GL_TEXTURE_1D);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+  createPermTexture(&permTextureId);
+  createGradTexture(&gradTextureId);
+  ready = true;
+}
+
+glShader* shippedPair() {
+  useScene();
+  static glShader* program = loadPair(shaderSource("Quorvel.vert"), shaderSource("Quorvel.frag"));
+  return program;
+}
+
+// The angles and the matrix as a drag to these angles leaves them.
+void turnVolume(float angleXDegrees, float angleYDegrees) {
+  angleX = angleXDegrees;
+  angleY = angleYDegrees;
+  float a = -angleX * degToRad;
+  float b = -angleY * degToRad;
+  float m[16] = {std::cos(b),  0, -std::sin(b), 0, std::sin(a) * std::sin(b), std::cos(a), std::sin(a) * std::cos(b),
+                 0,            std::cos(a) * std::sin(b), -std::sin(a), std::cos(a) * std::cos(b), 0, 0, 0, 0, 1};
+  std::copy(m, m + 16, rotationMatrix);
+}
+
+// One 400 x 300 frame, RGB rows from the top.
+struct Frame {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned char> rgb;
+
+  const unsigned char* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+  bool isSky(int x, int y, int tolerance = 12) const {
+    const unsigned char* p = at(x, y);
+    return std::abs(p[0] - kSky[0]) <= tolerance && std::abs(p[1] - kSky[1]) <= tolerance &&
+           std::abs(p[2] - kSky[2]) <= tolerance;
+  }
+  double luma(int x, int y) const {
+    const unsigned char* p = at(x, y);
+    return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+  }
+};
+
+Frame drawFrame(glShader* program, bool dragFrame) {
+  cloudShader = program;
+  dragging = dragFrame;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  setupCamera();
+  drawScene();
+  glFinish();
+  Frame frame;
+  getWindowSize(&frame.width, &frame.height);
+  std::vector<unsigned char> bottomUp(static_cast<size_t>(frame.width) * frame.height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  size_t row = static_cast<size_t>(frame.width) * 3;
+  for (int y = frame.height - 1; y >= 0; --y) {
+    frame.rgb.insert(frame.rgb.end(), bottomUp.begin() + y * row, bottomUp.begin() + (y + 1) * row);
+  }
+  return frame;
+}
+
+TEST(CloudPair, EveryUniformTheSceneSetsIsActive) {
+  glShader* program = shippedPair();
+  ASSERT_NE(program, nullptr);
+  for (const char* name : kUniforms) EXPECT_GE(glGetUniformLocation(program->handle, name), 0) << name;
+  // Set by a parent test whose GL should take shading language 1.10 only.
+  if (std::getenv("QUORVEL_GLSL_110_ONLY")) {
+    aVertexShader newer;
+    newer.setSource("#version 120\nvoid main() { gl_Position = vec4(0.0); }\n");
+    CoutCapture quiet;
+    EXPECT_FALSE(newer.compile()) << "the GL still takes GLSL 1.20";
+  }
+}
+
+TEST(CloudPair, FramesAtRestAndInTheDragPreviewLeaveTheLogEmpty) {
+  glShader* program = shippedPair();
+  ASSERT_NE(program, nullptr);
+  turnVolume(20, 30);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  CoutCapture log;
+  drawFrame(program, false);
+  drawFrame(program, true);
+  EXPECT_EQ(log.str(), "");
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The contract tests again in a child process whose GL offers only
+// OpenGL 2.0 with shading language 1.10.
+TEST(CloudPair, RunsOnAGL2WithShadingLanguage110) {
+  ProcessOptions options;
+  options.setEnv = {{"MESA_GL_VERSION_OVERRIDE", "2.0"},
+                    {"MESA_GLSL_VERSION_OVERRIDE", "110"},
+                    {"QUORVEL_GLSL_110_ONLY", "1"}};
+  options.timeoutSeconds = 60;
+  ProcessResult child =
+      runProcess({"/proc/self/exe", "--gtest_filter=CloudPair.EveryUniform*:CloudPair.FramesAtRest*"}, options);
+  EXPECT_EQ(child.status, 0) << child.output;
+  EXPECT_NE(child.output.find("[  PASSED  ] 2 tests."), std::string::npos) << child.output;
+}
+
+// The farthest any dense fragment lies from the volume's centre, found by
+// the shipped pair with its last line changed to write that distance, kept
+// by maximum blending over the whole stack. Empty fragments write zero.
+double farthestCloud(float turnX, float turnY, bool dragFrame) {
+  static glShader* probe =
+      loadPair(shaderSource("Quorvel.vert"),
+               replaced(shaderSource("Quorvel.frag"), "gl_FragColor = vec4(colour, density * OPACITY);",
+                        "gl_FragColor = vec4(density > 0.0 ? length(q) / 3.0 : 0.0);"));
+  if (!probe) return -1.0;
+  turnVolume(turnX, turnY);
+  glBlendEquation(GL_MAX);
+  glDisable(GL_DEPTH_TEST);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  Frame frame;
+  {
+    // Without the colour, uniforms that only light the cloud drop out of the
+    // probe, and setting them writes their not-found line.
+    CoutCapture quiet;
+    frame = drawFrame(probe, dragFrame);
+  }
+  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+  glEnable(GL_DEPTH_TEST);
+  glBlendEquation(GL_FUNC_ADD);
+  // The probe writes grey below white (no point of a slice lies 3 from the
+  // centre); the axes of a drag frame are pure colours, white where all
+  // three cross.
+  int farthest = 0;
+  for (size_t i = 0; i < frame.rgb.size(); i += 3) {
+    const unsigned char* p = &frame.rgb[i];
+    if (p[0] == p[1] && p[1] == p[2] && p[0] < 255) farthest = std::max(farthest, static_cast<int>(p[0]));
+  }
+  return farthest / 255.0 * 3.0;
+}
+
+TEST(CloudPicture, TheCloudEndsWellInsideTheVolumeAtEveryTurn) {
+  useScene();
+  for (const auto& turn : kTurns) {
+    for (bool dragFrame : {false, true}) {
+      double farthest = farthestCloud(turn[0], turn[1], dragFrame);
+      // A slice spans 1.5 each way from the centre; one slice spacing short
+      // of that, no edge or face of the volume can cut the cloud.
+      EXPECT_LT(farthest, 1.5 - 3.0 / 31.0) << turn[0] << ", " << turn[1] << (dragFrame ? " preview" : " rest");
+      EXPECT_GT(farthest, 0.5) << "no cloud at " << turn[0] << ", " << turn[1];
+    }
+  }
+}
+
+// Vertices far from the cloud are moved out of view so their triangles are
+// never shaded. Drawn once with and once without that step, the frames must
+// agree up to rounding, or the bound has cut off some cloud.
+TEST(CloudPicture, CullingRemovesNoCloud) {
+  glShader* shipped = shippedPair();
+  glShader* unculled = loadPair(
+      replaced(shaderSource("Quorvel.vert"), "gl_Position.z = 2.0 * gl_Position.w;", "gl_Position.z += 0.0;"),
+      shaderSource("Quorvel.frag"));
+  ASSERT_NE(shipped, nullptr);
+  ASSERT_NE(unculled, nullptr);
+  for (const auto& turn : kTurns) {
+    for (bool dragFrame : {false, true}) {
+      turnVolume(turn[0], turn[1]);
+      Frame culled = drawFrame(shipped, dragFrame);
+      Frame reference = drawFrame(unculled, dragFrame);
+      int differing = 0;
+      for (size_t i = 0; i < culled.rgb.size(); ++i) differing += std::abs(culled.rgb[i] - reference.rgb[i]) > 2;
+      EXPECT_EQ(differing, 0) << turn[0] << ", " << turn[1] << (dragFrame ? " preview" : " rest");
+    }
+  }
+}
+
+// Where the cloud's brightness sits relative to the cloud itself, in pixels
+// to the right and down.
+struct LightBalance {
+  double right = 0;
+  double down = 0;
+  int cloudPixels = 0;
+};
+
+LightBalance lightBalance(const Frame& frame) {
+  double x = 0, y = 0, weight = 0, lumaX = 0, lumaY = 0, lumaSum = 0;
+  LightBalance balance;
+  for (int row = 0; row < frame.height; ++row) {
+    for (int column = 0; column < frame.width; ++column) {
+      if (frame.isSky(column, row, 40)) continue;
+      double luma = frame.luma(column, row);
+      x += column;
+      y += row;
+      weight += 1;
+      lumaX += luma * column;
+      lumaY += luma * row;
+      lumaSum += luma;
+    }
+  }
+  balance.cloudPixels = static_cast<int>(weight);
+  if (weight == 0) return balance;
+  balance.right = lumaX / lumaSum - x / weight;
+  balance.down = lumaY / lumaSum - y / weight;
+  return balance;
+}
+
+// The light sits up and to the left of the viewer, behind the cloud, and
+// stays there while the cloud turns: its bright side follows the light.
+TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
+  glShader* program = shippedPair();
+  ASSERT_NE(program, nullptr);
+  for (const auto& turn : kTurns) {
+    turnVolume(turn[0], turn[1]);
+    LightBalance balance = lightBalance(drawFrame(program, false));
+    ASSERT_GT(balance.cloudPixels, 5000) << turn[0] << ", " << turn[1];
+    EXPECT_LT(balance.right + balance.down, -2.0) << turn[0] << ", " << turn[1] << ": " << balance.right << " right, "
+                                                  << balance.down << " down";
+  }
+}
+
+double cloudShare(const Frame& frame) {
+  int cloud = 0;
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x < frame.width; ++x) cloud += !frame.isSky(x, y);
+  }
+  return static_cast<double>(cloud) / (frame.width * frame.height);
+}
+
+// Mean brightness step between horizontal neighbours inside the cloud: the
+// fine detail.
+double detail(const Frame& frame) {
+  double steps = 0;
+  int count = 0;
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x + 1 < frame.width; ++x) {
+      if (frame.isSky(x, y, 60) || frame.isSky(x + 1, y, 60)) continue;
+      steps += std::abs(frame.luma(x, y) - frame.luma(x + 1, y));
+      ++count;
+    }
+  }
+  return count ? steps / count : 0.0;
+}
+
+// Pixels that are cloud in one frame and sky in the other, over those that
+// are cloud in either.
+double outlineMismatch(const Frame& a, const Frame& b) {
+  int either = 0, one = 0;
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      bool inA = !a.isSky(x, y, 40);
+      bool inB = !b.isSky(x, y, 40);
+      either += inA || inB;
+      one += inA != inB;
+    }
+  }
+  return either ? static_cast<double>(one) / either : 1.0;
+}
+
+TEST(CloudPicture, TheDragPreviewKeepsTheShapeAndDropsTheDetail) {
+  glShader* program = shippedPair();
+  ASSERT_NE(program, nullptr);
+  for (const auto& turn : {kTurns[0], kTurns[4]}) {
+    turnVolume(turn[0], turn[1]);
+    Frame rest = drawFrame(program, false);
+    Frame preview = drawFrame(program, true);
+    EXPECT_GT(cloudShare(rest), 0.08);
+    EXPECT_GT(cloudShare(preview), 0.08);
+    EXPECT_LT(outlineMismatch(rest, preview), 0.3) << turn[0] << ", " << turn[1];
+    EXPECT_LT(detail(preview), 0.6 * detail(rest)) << turn[0] << ", " << turn[1];
+  }
+}
+
+TEST(BenchmarkRun, PrintsEveryCaseAndBothRatiosWithACleanLog) {
+  ProcessOptions options;
+  options.workingDirectory = makeTempDir();
+  options.timeoutSeconds = 110;
+  ProcessResult run = runProcess({QUORVEL_BENCH_BINARY, "1", "1", "--quick"}, options);
+  ASSERT_EQ(run.status, 0) << run.output;
+  for (const char* line : {"clouds at rest      400x300", "drag preview        400x300",
+                           "pass-through        400x300", "geometry only           1x1", "clouds / floor  ",
+                           "preview / floor  "}) {
+    EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
+  }
+  EXPECT_EQ(run.output.find("missing-uniform or GL error"), std::string::npos) << run.output;
+  std::string log = readFile(options.workingDirectory + "/bench-log.txt");
+  EXPECT_EQ(log.find("Error: can't find uniform"), std::string::npos) << log;
+  EXPECT_NE(log.find("***GLSL Linker Log:"), std::string::npos) << log;
+}
+
+}  // namespace
