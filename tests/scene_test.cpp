@@ -2,16 +2,16 @@
 // as the GL receives them: the camera from the GL state in this process, the
 // rest from a recording of every GL call of a frame at rest and one during a
 // drag (made by the scene_frames helper).
-#include <gtest/gtest.h>
+#include "scene.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 
 #include "gl_context.h"
 #include "gl_trace.h"
-#include "scene.h"
 
 namespace {
 
@@ -32,11 +32,11 @@ void querySize(const char* name, GLFWwindow* queried, int* width, int* height) {
 // A minimised window reports a drawing area 0 pixels high on some platforms.
 // X refuses windows of that size, so this binary stands in for the window
 // library's size queries to let the scene meet one.
-extern "C" void glfwGetFramebufferSize(GLFWwindow* queried, int* width, int* height) {
-  querySize("glfwGetFramebufferSize", queried, width, height);
+extern "C" void glfwGetFramebufferSize(GLFWwindow* window, int* width, int* height) {
+  querySize("glfwGetFramebufferSize", window, width, height);
 }
-extern "C" void glfwGetWindowSize(GLFWwindow* queried, int* width, int* height) {
-  querySize("glfwGetWindowSize", queried, width, height);
+extern "C" void glfwGetWindowSize(GLFWwindow* window, int* width, int* height) {
+  querySize("glfwGetWindowSize", window, width, height);
 }
 
 namespace {
@@ -68,9 +68,17 @@ TEST(SceneCamera, AFortyFiveDegreePerspectiveFromThreeUnitsOut) {
   EXPECT_EQ(camera.error, static_cast<GLenum>(GL_NO_ERROR));
   EXPECT_EQ(std::vector<GLint>(camera.viewport, camera.viewport + 4), (std::vector<GLint>{0, 0, 400, 300}));
   const float focal = 1.0f / std::tan(22.5f * 3.14159265f / 180.0f);
-  const float expectedProjection[16] = {focal * 300 / 400, 0, 0, 0, 0, focal, 0, 0,
-                                        0, 0, -101.0f / 99, -1, 0, 0, -200.0f / 99, 0};
-  const float expectedModelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -3, 1};
+  // Column by column, as the GL stores them.
+  // clang-format off
+  const float expectedProjection[16] = {focal * 300 / 400, 0,     0,             0,
+                                        0,                 focal, 0,             0,
+                                        0,                 0,     -101.0f / 99,  -1,
+                                        0,                 0,     -200.0f / 99,  0};
+  const float expectedModelview[16] = {1, 0, 0,  0,
+                                       0, 1, 0,  0,
+                                       0, 0, 1,  0,
+                                       0, 0, -3, 1};
+  // clang-format on
   for (int element = 0; element < 16; ++element) {
     EXPECT_NEAR(camera.projection[element], expectedProjection[element], 1e-5) << "projection element " << element;
     EXPECT_NEAR(camera.modelview[element], expectedModelview[element], 1e-6) << "modelview element " << element;
@@ -172,12 +180,13 @@ std::vector<std::string> zPositionSets(const Frame& frame) {
   return zs;
 }
 
-// Each slice's z as the scene computes it: start plus index times step.
-std::vector<std::string> expectedSliceZs() {
+// The 32 values from -1.5 to 1.5 as the scene computes both the slices' z
+// and the grid's x and y: start plus index times step.
+std::vector<std::string> evenSteps() {
   const float step = 3.0f / 31.0f;
-  std::vector<std::string> zs;
-  for (int slice = 0; slice < 32; ++slice) zs.push_back(printedFloat(-1.5f + static_cast<float>(slice) * step));
-  return zs;
+  std::vector<std::string> values(32);
+  for (int index = 0; index < 32; ++index) values[index] = printedFloat(-1.5f + static_cast<float>(index) * step);
+  return values;
 }
 
 std::vector<std::string> namesIn(const Frame& frame, const std::set<std::string>& names) {
@@ -191,35 +200,34 @@ std::vector<std::string> namesIn(const Frame& frame, const std::set<std::string>
 class SceneFrames : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(sceneRecording().failure, ""); }
-  const Frame& atRest() const { return sceneRecording().atRest; }
-  const Frame& dragging() const { return sceneRecording().dragging; }
+  static const Frame& atRest() { return sceneRecording().atRest; }
+  static const Frame& dragging() { return sceneRecording().dragging; }
 };
 
 TEST_F(SceneFrames, ThirtyTwoSlicesGoBackToFrontInEvenSteps) {
-  std::vector<std::string> expected = expectedSliceZs();
+  std::vector<std::string> expected = evenSteps();
   EXPECT_EQ(expected.front(), "-1.5");
   EXPECT_EQ(expected.back(), "1.5");
+  std::vector<std::string> translations(expected.size());
+  for (size_t slice = 0; slice < expected.size(); ++slice) {
+    translations[slice] = "glTranslatef(0, 0, " + expected[slice] + ")";
+  }
   for (const Frame* frame : {&atRest(), &dragging()}) {
     EXPECT_EQ(zPositionSets(*frame), expected);
-    std::vector<std::string> translations;
-    for (const std::string& z : expected) translations.push_back("glTranslatef(0, 0, " + z + ")");
     EXPECT_EQ(namesIn(*frame, {"glTranslatef"}), translations);
   }
 }
 
 TEST_F(SceneFrames, EachSliceIsMovedInsideItsOwnMatrixPush) {
   std::vector<std::string> expected;
-  for (const std::string& z : expectedSliceZs()) {
+  for (const std::string& z : evenSteps()) {
     expected.insert(expected.end(), {"glPushMatrix()", "glTranslatef(0, 0, " + z + ")", "glPopMatrix()"});
   }
   EXPECT_EQ(namesIn(atRest(), {"glPushMatrix", "glTranslatef", "glPopMatrix"}), expected);
 }
 
 TEST_F(SceneFrames, EverySliceIsAGridOfStripsWithTheUpperVertexFirst) {
-  std::vector<std::string> coordinate;
-  for (int index = 0; index < 32; ++index) {
-    coordinate.push_back(printedFloat(-1.5f + static_cast<float>(index) * (3.0f / 31.0f)));
-  }
+  std::vector<std::string> coordinate = evenSteps();
   std::vector<Strip> strips = quadStrips(atRest());
   ASSERT_EQ(strips.size(), 32u * 31u);
   size_t vertexCount = 0;
@@ -275,13 +283,12 @@ TEST_F(SceneFrames, AtRestTheUniformsGoInOrderWithNoiseOnAndIdentityColumns) {
 TEST_F(SceneFrames, WhileDraggingNoiseIsOffAndTheColumnsFollowTheMatrix) {
   std::vector<std::string> sets = uniformSets(dragging());
   ASSERT_EQ(sets.size(), 8u + 32u);
-  EXPECT_EQ(std::vector<std::string>(sets.begin(), sets.begin() + 8),
-            (std::vector<std::string>{"glUniform1i useNoise 0", "glUniform1i permTexture 0",
-                                      "glUniform1i gradTexture 1", "glUniform4f rotCol0 0.5, 1.5, 2.5, 3.5",
-                                      "glUniform4f rotCol1 4.5, 5.5, 6.5, 7.5",
-                                      "glUniform4f rotCol2 8.5, 9.5, 10.5, 11.5",
-                                      "glUniform4f rotCol3 12.5, 13.5, 14.5, 15.5",
-                                      "glUniform3f lightPos -1, 1, -1"}));
+  EXPECT_EQ(
+      std::vector<std::string>(sets.begin(), sets.begin() + 8),
+      (std::vector<std::string>{"glUniform1i useNoise 0", "glUniform1i permTexture 0", "glUniform1i gradTexture 1",
+                                "glUniform4f rotCol0 0.5, 1.5, 2.5, 3.5", "glUniform4f rotCol1 4.5, 5.5, 6.5, 7.5",
+                                "glUniform4f rotCol2 8.5, 9.5, 10.5, 11.5",
+                                "glUniform4f rotCol3 12.5, 13.5, 14.5, 15.5", "glUniform3f lightPos -1, 1, -1"}));
 }
 
 TEST_F(SceneFrames, UniformsAndSlicesLieBetweenBindAndUnbind) {

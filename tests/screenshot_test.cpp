@@ -2,13 +2,14 @@
 // pair that fits the program, clouds at rest, the three axes while dragging
 // and a turned volume after the release. The look of the clouds belongs to
 // the pair, so these tests ask only for properties any cloud pair has.
+#include "screenshot.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "app_session.h"
-#include "screenshot.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The two noise lookup textures as the cloud shaders read them back from the
 // GL: their texels, their rows of permuted indices and where they stay bound.
+#include "textures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,17 +10,17 @@
 #include <vector>
 
 #include "gl_context.h"
-#include "textures.h"
 
 namespace {
 
 constexpr int kSize = 256;
+constexpr size_t kBytes = size_t{kSize} * kSize * 4;
 using Texel = std::array<int, 4>;
 
 // The twelve cube edges, then rows 5, 7, 2 and 0 again.
-const int kCubeEdges[16][3] = {{0, 1, 1},  {0, 1, -1},  {0, -1, 1},  {0, -1, -1}, {1, 0, 1},  {1, 0, -1},
-                               {-1, 0, 1}, {-1, 0, -1}, {1, 1, 0},   {1, -1, 0},  {-1, 1, 0}, {-1, -1, 0},
-                               {1, 0, -1}, {-1, 0, -1}, {0, -1, 1},  {0, 1, 1}};
+const int kCubeEdges[16][3] = {{0, 1, 1},  {0, 1, -1},  {0, -1, 1}, {0, -1, -1}, {1, 0, 1},  {1, 0, -1},
+                               {-1, 0, 1}, {-1, 0, -1}, {1, 1, 0},  {1, -1, 0},  {-1, 1, 0}, {-1, -1, 0},
+                               {1, 0, -1}, {-1, 0, -1}, {0, -1, 1}, {0, 1, 1}};
 
 int encoded(int component) { return component * 64 + 64; }
 
@@ -54,14 +56,14 @@ struct NoiseTextures {
 
 private:
   static Texel texel(const std::vector<uint8_t>& texels, int row, int column) {
-    const uint8_t* t = &texels[(row * kSize + column) * 4];
+    const uint8_t* t = &texels[static_cast<size_t>(row * kSize + column) * 4];
     return {t[0], t[1], t[2], t[3]};
   }
 };
 
 // The image of the texture bound on `unit`, rows in upload order.
 std::vector<uint8_t> readBack(GLenum unit) {
-  std::vector<uint8_t> texels(kSize * kSize * 4);
+  std::vector<uint8_t> texels(kBytes);
   glActiveTexture(unit);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
   glActiveTexture(GL_TEXTURE0);
@@ -196,7 +198,12 @@ TEST(NoiseTextureState, LookupsLandOnWholeTexelsOfA256Square) {
   noiseTextures();
   for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1}) {
     glActiveTexture(unit);
-    GLint width = 0, height = 0, minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
+    GLint width = 0;
+    GLint height = 0;
+    GLint minFilter = 0;
+    GLint magFilter = 0;
+    GLint wrapS = 0;
+    GLint wrapT = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);

@@ -16,37 +16,54 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Appends the string literal that opens at `quote` to *arg, escapes and all;
+// returns where its closing quote is.
+size_t copyQuoted(const std::string& line, size_t quote, std::string* arg) {
+  *arg += '"';
+  size_t at = quote + 1;
+  for (; at < line.size() && line[at] != '"'; ++at) {
+    if (line[at] == '\\' && at + 1 < line.size()) *arg += line[at++];
+    *arg += line[at];
+  }
+  *arg += '"';
+  return at;
+}
+
+// Collects the arguments that follow the opening bracket at `open`, split at
+// the commas outside braces, brackets and strings; returns where the closing
+// bracket is.
+size_t splitArgs(const std::string& line, size_t open, std::vector<std::string>* args) {
+  int depth = 0;
+  std::string arg;
+  size_t at = open + 1;
+  for (; at < line.size(); ++at) {
+    char c = line[at];
+    if (c == '"') {
+      at = copyQuoted(line, at, &arg);
+      continue;
+    }
+    if (depth == 0 && c == ')') break;
+    if (depth == 0 && c == ',') {
+      args->push_back(trimmed(arg));
+      arg.clear();
+      continue;
+    }
+    if (c == '(' || c == '{' || c == '[') ++depth;
+    if (c == ')' || c == '}' || c == ']') --depth;
+    arg += c;
+  }
+  if (!trimmed(arg).empty()) args->push_back(trimmed(arg));
+  return at;
+}
+
 // Splits "name(a, {b, c}, \"d, e\") = result // note" into its parts; false
 // for lines that are no call (the recorder's comments and messages).
 bool parseCall(const std::string& line, GLCall* call) {
   size_t open = line.find('(');
   if (line.compare(0, 2, "gl") != 0 || open == std::string::npos) return false;
   call->name = line.substr(0, open);
-  int depth = 0;
-  bool quoted = false;
-  std::string arg;
-  size_t at = open + 1;
-  for (; at < line.size(); ++at) {
-    char c = line[at];
-    if (quoted) {
-      arg += c;
-      if (c == '\\' && at + 1 < line.size()) arg += line[++at];
-      if (c == '"') quoted = false;
-      continue;
-    }
-    if (c == ')' && depth == 0) break;
-    if (c == ',' && depth == 0) {
-      call->args.push_back(trimmed(arg));
-      arg.clear();
-      continue;
-    }
-    if (c == '"') quoted = true;
-    if (c == '(' || c == '{' || c == '[') ++depth;
-    if (c == ')' || c == '}' || c == ']') --depth;
-    arg += c;
-  }
-  if (!trimmed(arg).empty()) call->args.push_back(trimmed(arg));
-  std::string rest = at < line.size() ? line.substr(at + 1) : "";
+  size_t close = splitArgs(line, open, &call->args);
+  std::string rest = close < line.size() ? line.substr(close + 1) : "";
   if (rest.compare(0, 3, " = ") == 0) call->result = trimmed(rest.substr(3, rest.find(" //") - 3));
   return true;
 }
