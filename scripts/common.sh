@@ -6,7 +6,8 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${QUORVEL_BUILD_DIR:-$repo/build}
 
 packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-          libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace)
+          libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace
+          valgrind clang-format clang-tidy)
 
 ensure_packages() {
   local missing=()
