@@ -31,6 +31,7 @@ std::map<int, std::string>& outputFiles() {
   for (const auto& name : options.unsetEnv) unsetenv(name.c_str());
   for (const auto& [name, value] : options.setEnv) setenv(name.c_str(), value.c_str(), 1);
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   execvp(args[0], args.data());
