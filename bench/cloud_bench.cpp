@@ -152,8 +152,8 @@ void printRatio(const char* label, const Case& measured, const Case& floor, doub
 }
 
 void printRatio(const Case& measured, const Case& floor) {
-  std::string label = "clouds / floor " + std::to_string(measured.surface->width) + "x" +
-                      std::to_string(measured.surface->height);
+  std::string label =
+      "clouds / floor " + std::to_string(measured.surface->width) + "x" + std::to_string(measured.surface->height);
   std::printf("%-26s %5.2f\n", label.c_str(), median(floor.frameMs) / median(measured.frameMs));
 }
 
@@ -204,7 +204,7 @@ int runBench(const Options& options) {
       return 1;
     }
   }
-  Surface* small = &surfaces[0];
+  Surface* small = surfaces.data();
   std::vector<Case> cases{{"clouds at rest", small, false, false, {}},
                           {"drag preview", small, false, true, {}},
                           {"pass-through", small, true, false, {}},

@@ -3,12 +3,12 @@
 // culled only where there is no cloud, lit from the light's side, and a drag
 // preview of the same shape without the detail. The benchmark that times it
 // is run once to see that its table and ratios come out.
-#include <gtest/gtest.h>
-
 #include <GL/glew.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <deque>
 #include <vector>
@@ -86,8 +86,12 @@ void turnVolume(float angleXDegrees, float angleYDegrees) {
   angleY = angleYDegrees;
   float a = -angleX * degToRad;
   float b = -angleY * degToRad;
-  float m[16] = {std::cos(b),  0, -std::sin(b), 0, std::sin(a) * std::sin(b), std::cos(a), std::sin(a) * std::cos(b),
-                 0,            std::cos(a) * std::sin(b), -std::sin(a), std::cos(a) * std::cos(b), 0, 0, 0, 0, 1};
+  float ca = std::cos(a);
+  float sa = std::sin(a);
+  float cb = std::cos(b);
+  float sb = std::sin(b);
+  // Ry(b) * Rx(a), column by column.
+  float m[16] = {cb, 0, -sb, 0, sa * sb, ca, sa * cb, 0, ca * sb, -sa, ca * cb, 0, 0, 0, 0, 1};
   std::copy(m, m + 16, rotationMatrix);
 }
 
@@ -121,8 +125,8 @@ Frame drawFrame(glShader* program, bool dragFrame) {
   std::vector<unsigned char> bottomUp(static_cast<size_t>(frame.width) * frame.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  size_t row = static_cast<size_t>(frame.width) * 3;
-  for (int y = frame.height - 1; y >= 0; --y) {
+  std::ptrdiff_t row = static_cast<std::ptrdiff_t>(frame.width) * 3;
+  for (std::ptrdiff_t y = frame.height - 1; y >= 0; --y) {
     frame.rgb.insert(frame.rgb.end(), bottomUp.begin() + y * row, bottomUp.begin() + (y + 1) * row);
   }
   return frame;
@@ -158,9 +162,8 @@ TEST(CloudPair, FramesAtRestAndInTheDragPreviewLeaveTheLogEmpty) {
 // OpenGL 2.0 with shading language 1.10.
 TEST(CloudPair, RunsOnAGL2WithShadingLanguage110) {
   ProcessOptions options;
-  options.setEnv = {{"MESA_GL_VERSION_OVERRIDE", "2.0"},
-                    {"MESA_GLSL_VERSION_OVERRIDE", "110"},
-                    {"QUORVEL_GLSL_110_ONLY", "1"}};
+  options.setEnv = {
+      {"MESA_GL_VERSION_OVERRIDE", "2.0"}, {"MESA_GLSL_VERSION_OVERRIDE", "110"}, {"QUORVEL_GLSL_110_ONLY", "1"}};
   options.timeoutSeconds = 60;
   ProcessResult child =
       runProcess({"/proc/self/exe", "--gtest_filter=CloudPair.EveryUniform*:CloudPair.FramesAtRest*"}, options);
@@ -220,9 +223,9 @@ TEST(CloudPicture, TheCloudEndsWellInsideTheVolumeAtEveryTurn) {
 // agree up to rounding, or the bound has cut off some cloud.
 TEST(CloudPicture, CullingRemovesNoCloud) {
   glShader* shipped = shippedPair();
-  glShader* unculled = loadPair(
-      replaced(shaderSource("Quorvel.vert"), "gl_Position.z = 2.0 * gl_Position.w;", "gl_Position.z += 0.0;"),
-      shaderSource("Quorvel.frag"));
+  glShader* unculled =
+      loadPair(replaced(shaderSource("Quorvel.vert"), "gl_Position.z = 2.0 * gl_Position.w;", "gl_Position.z += 0.0;"),
+               shaderSource("Quorvel.frag"));
   ASSERT_NE(shipped, nullptr);
   ASSERT_NE(unculled, nullptr);
   for (const auto& turn : kTurns) {
@@ -246,7 +249,14 @@ struct LightBalance {
 };
 
 LightBalance lightBalance(const Frame& frame) {
-  double x = 0, y = 0, weight = 0, lumaX = 0, lumaY = 0, lumaSum = 0;
+  // Sums of column, row and count over cloud pixels, plain and weighted by
+  // brightness.
+  double x = 0;
+  double y = 0;
+  double weight = 0;
+  double lumaX = 0;
+  double lumaY = 0;
+  double lumaSum = 0;
   LightBalance balance;
   for (int row = 0; row < frame.height; ++row) {
     for (int column = 0; column < frame.width; ++column) {
@@ -276,8 +286,8 @@ TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
     turnVolume(turn[0], turn[1]);
     LightBalance balance = lightBalance(drawFrame(program, false));
     ASSERT_GT(balance.cloudPixels, 5000) << turn[0] << ", " << turn[1];
-    EXPECT_LT(balance.right + balance.down, -2.0) << turn[0] << ", " << turn[1] << ": " << balance.right << " right, "
-                                                  << balance.down << " down";
+    EXPECT_LT(balance.right + balance.down, -2.0)
+        << turn[0] << ", " << turn[1] << ": " << balance.right << " right, " << balance.down << " down";
   }
 }
 
@@ -307,7 +317,8 @@ double detail(const Frame& frame) {
 // Pixels that are cloud in one frame and sky in the other, over those that
 // are cloud in either.
 double outlineMismatch(const Frame& a, const Frame& b) {
-  int either = 0, one = 0;
+  int either = 0;
+  int one = 0;
   for (int y = 0; y < a.height; ++y) {
     for (int x = 0; x < a.width; ++x) {
       bool inA = !a.isSky(x, y, 40);
@@ -339,9 +350,8 @@ TEST(BenchmarkRun, PrintsEveryCaseAndBothRatiosWithACleanLog) {
   options.timeoutSeconds = 110;
   ProcessResult run = runProcess({QUORVEL_BENCH_BINARY, "1", "1", "--quick"}, options);
   ASSERT_EQ(run.status, 0) << run.output;
-  for (const char* line : {"clouds at rest      400x300", "drag preview        400x300",
-                           "pass-through        400x300", "geometry only           1x1", "clouds / floor  ",
-                           "preview / floor  "}) {
+  for (const char* line : {"clouds at rest      400x300", "drag preview        400x300", "pass-through        400x300",
+                           "geometry only           1x1", "clouds / floor  ", "preview / floor  "}) {
     EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
   }
   EXPECT_EQ(run.output.find("missing-uniform or GL error"), std::string::npos) << run.output;
