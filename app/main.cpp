@@ -10,17 +10,6 @@
 
 namespace {
 
-void initGLState() {
-  glEnable(GL_TEXTURE_1D);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_LINE_SMOOTH);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
-}
-
 // One frame; false once the user has asked to quit.
 bool runFrame() {
   updateFrameRate();

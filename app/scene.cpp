@@ -6,6 +6,17 @@
 
 #include <GL/glu.h>
 
+void initGLState() {
+  glEnable(GL_TEXTURE_1D);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+}
+
 void setupCamera() {
   int width = 0;
   int height = 0;

@@ -2,6 +2,9 @@
 #ifndef QUORVEL_SCENE_H
 #define QUORVEL_SCENE_H
 
+// The fixed GL state the scene is drawn with: blending back to front over a
+// blue sky, depth test and back-face culling.
+void initGLState();
 // Viewport from the window size, 45-degree perspective, eye at (0, 0, 3).
 void setupCamera();
 // Axes while dragging, then the slices through the cloud shader program.

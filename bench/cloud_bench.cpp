@@ -60,18 +60,6 @@ struct Case {
   std::vector<double> frameMs;
 };
 
-// The fixed GL state that the application sets before its first frame.
-void initGLState() {
-  glEnable(GL_TEXTURE_1D);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_LINE_SMOOTH);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
-}
-
 // A window as the application opens it, at another size, with its own
 // context, programs and noise textures.
 bool openSurface(Surface* surface, const std::string& pairDir) {
@@ -97,6 +85,16 @@ bool openSurface(Surface* surface, const std::string& pairDir) {
   // The table shows what the GL draws into, which a small screen may clip.
   glfwGetFramebufferSize(surface->window, &surface->width, &surface->height);
   return surface->clouds && surface->passThrough;
+}
+
+// Programs go back to the manager while their context is still current.
+void closeSurfaces(std::vector<Surface>& surfaces) {
+  for (Surface& surface : surfaces) {
+    if (!surface.window) continue;
+    glfwMakeContextCurrent(surface.window);
+    shaderManager.freeProgram(surface.clouds);
+    shaderManager.freeProgram(surface.passThrough);
+  }
 }
 
 void selectCase(const Case& c) {
@@ -191,12 +189,7 @@ bool parseOptions(int argc, char** argv, Options* options) {
   return true;
 }
 
-int runBench(const Options& options) {
-  std::vector<Surface> surfaces{{400, 300, nullptr, nullptr, nullptr},
-                                {1, 1, nullptr, nullptr, nullptr},
-                                {800, 600, nullptr, nullptr, nullptr},
-                                {1600, 1200, nullptr, nullptr, nullptr}};
-  if (options.quick) surfaces.resize(2);
+int measure(const Options& options, std::vector<Surface>& surfaces) {
   for (Surface& surface : surfaces) {
     if (!openSurface(&surface, options.pairDir)) {
       std::fprintf(stderr, "could not open a %dx%d window with both programs; see bench-log.txt\n", surface.width,
@@ -227,6 +220,17 @@ int runBench(const Options& options) {
   // The larger windows come as pairs of cases: clouds, then pass-through.
   for (size_t i = 4; i + 1 < cases.size(); i += 2) printRatio(cases[i], cases[i + 1]);
   return 0;
+}
+
+int runBench(const Options& options) {
+  std::vector<Surface> surfaces{{400, 300, nullptr, nullptr, nullptr},
+                                {1, 1, nullptr, nullptr, nullptr},
+                                {800, 600, nullptr, nullptr, nullptr},
+                                {1600, 1200, nullptr, nullptr, nullptr}};
+  if (options.quick) surfaces.resize(2);
+  int status = measure(options, surfaces);
+  closeSurfaces(surfaces);
+  return status;
 }
 
 }  // namespace
