@@ -2,7 +2,7 @@
 
 #include "state.h"
 
-bool openWindow() {
+GLFWwindow* createWindow(int width, int height, const char* title) {
   // Only the bit depths are asked for, so the context is a compatibility one
   // in which the fixed-function calls of the scene still work.
   glfwWindowHint(GLFW_RED_BITS, 8);
@@ -11,7 +11,11 @@ bool openWindow() {
   glfwWindowHint(GLFW_ALPHA_BITS, 8);
   glfwWindowHint(GLFW_DEPTH_BITS, 32);
   glfwWindowHint(GLFW_STENCIL_BITS, 0);
-  window = glfwCreateWindow(400, 300, "Quorvel", nullptr, nullptr);
+  return glfwCreateWindow(width, height, title, nullptr, nullptr);
+}
+
+bool openWindow() {
+  window = createWindow(400, 300, "Quorvel");
   if (!window) return false;
   glfwMakeContextCurrent(window);
   return true;

@@ -3,6 +3,11 @@
 #ifndef QUORVEL_WINDOW_H
 #define QUORVEL_WINDOW_H
 
+struct GLFWwindow;
+
+// A window with the application's framebuffer (8-bit RGBA, 32-bit depth, no
+// stencil) at any size; null when none can be made.
+GLFWwindow* createWindow(int width, int height, const char* title);
 // Opens the window with its GL context current; false when none can be made.
 bool openWindow();
 // Processes pending events, then shows the frame unless the window was closed.

@@ -18,6 +18,7 @@
 #include "scene.h"
 #include "state.h"
 #include "textures.h"
+#include "window.h"
 
 namespace {
 
@@ -63,13 +64,7 @@ struct Case {
 // A window as the application opens it, at another size, with its own
 // context, programs and noise textures.
 bool openSurface(Surface* surface, const std::string& pairDir) {
-  glfwWindowHint(GLFW_RED_BITS, 8);
-  glfwWindowHint(GLFW_GREEN_BITS, 8);
-  glfwWindowHint(GLFW_BLUE_BITS, 8);
-  glfwWindowHint(GLFW_ALPHA_BITS, 8);
-  glfwWindowHint(GLFW_DEPTH_BITS, 32);
-  glfwWindowHint(GLFW_STENCIL_BITS, 0);
-  surface->window = glfwCreateWindow(surface->width, surface->height, "Quorvel bench", nullptr, nullptr);
+  surface->window = createWindow(surface->width, surface->height, "Quorvel bench");
   if (!surface->window) return false;
   glfwMakeContextCurrent(surface->window);
   window = surface->window;
