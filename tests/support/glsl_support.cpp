@@ -26,6 +26,9 @@ GLuint compiledShader(GLenum stageType, const char* source) {
   return shader;
 }
 
+// The GL counts the terminating NUL in a log's length; the text ends before it.
+std::string textBeforeNul(const std::string& buffer) { return buffer.substr(0, buffer.find('\0')); }
+
 }  // namespace
 
 std::string mesaCompilerLog(GLenum stageType, const char* source) {
@@ -33,9 +36,9 @@ std::string mesaCompilerLog(GLenum stageType, const char* source) {
   GLint length = 0;
   glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
   std::string log(static_cast<size_t>(length), '\0');
-  if (length > 0) glGetShaderInfoLog(shader, length, nullptr, &log[0]);
+  if (length > 0) glGetShaderInfoLog(shader, length, nullptr, log.data());
   glDeleteShader(shader);
-  return log.c_str();
+  return textBeforeNul(log);
 }
 
 std::string mesaLinkerLog(const char* vertexSource, const char* fragmentSource) {
@@ -52,9 +55,9 @@ std::string mesaLinkerLog(const char* vertexSource, const char* fragmentSource) 
   GLint length = 0;
   glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
   std::string log(static_cast<size_t>(length), '\0');
-  if (length > 0) glGetProgramInfoLog(program, length, nullptr, &log[0]);
+  if (length > 0) glGetProgramInfoLog(program, length, nullptr, log.data());
   glDeleteProgram(program);
-  return log.c_str();
+  return textBeforeNul(log);
 }
 
 std::string logOrStandIn(const std::string& log, const char* standIn) { return log.empty() ? standIn : log; }
