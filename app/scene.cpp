@@ -1,10 +1,10 @@
 #include "scene.h"
 
 // GLEW comes in with the state and must precede the GLU header.
+#include <GL/glu.h>
+
 #include "state.h"
 #include "window.h"
-
-#include <GL/glu.h>
 
 void initGLState() {
   glEnable(GL_TEXTURE_1D);

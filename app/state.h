@@ -15,8 +15,8 @@ extern GLFWwindow* window;
 
 // The volume's rotation, column-major, read by the cloud shaders.
 extern float rotationMatrix[16];
-extern float angleX;  // degrees, driven by vertical mouse motion
-extern float angleY;  // degrees, driven by horizontal mouse motion
+extern float angleX;      // degrees, driven by vertical mouse motion
+extern float angleY;      // degrees, driven by horizontal mouse motion
 extern float mouseSpeed;  // degrees per pixel
 extern float degToRad;
 

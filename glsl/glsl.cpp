@@ -28,7 +28,14 @@ const char* const glslErrorTexts[8] = {
 
 namespace {
 
-enum ErrorText { kNoGLSL = 0, kNoShaderHandle = 1, kNoProgramHandle = 2, kOutOfMemory = 3, kNoLinkerLog = 5, kNoCompilerLog = 6 };
+enum ErrorText {
+  kNoGLSL = 0,
+  kNoShaderHandle = 1,
+  kNoProgramHandle = 2,
+  kOutOfMemory = 3,
+  kNoLinkerLog = 5,
+  kNoCompilerLog = 6
+};
 
 // Streaming a null character pointer would put the log stream in a failed
 // state and silence everything after it.
@@ -64,9 +71,7 @@ char* allocateLog(GLint length) {
   return buffer;
 }
 
-void writeUniformNotFound(const char* name) {
-  std::cout << "Error: can't find uniform variable \"" << name << "\"\n";
-}
+void writeUniformNotFound(const char* name) { std::cout << "Error: can't find uniform variable \"" << name << "\"\n"; }
 
 bool isRegularFile(const char* path) {
   struct stat info;

@@ -35,9 +35,7 @@ TEST(GLReport, MesaGetsTheReportTheVersionLineAndTheVerdict) {
   EXPECT_EQ(log.rfind(kMesaReportStart, 0), 0u);
 }
 
-TEST(GLReport, ProbingFirstStillWritesTheReportOnceAndFirst) {
-  EXPECT_EQ(runReport({}, "probe-first"), runReport({}));
-}
+TEST(GLReport, ProbingFirstStillWritesTheReportOnceAndFirst) { EXPECT_EQ(runReport({}, "probe-first"), runReport({})); }
 
 TEST(GLReport, AMissingVertexShaderExtensionRunsTogetherWithTheVerdict) {
   std::string log = runReport({{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}});

@@ -13,9 +13,9 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-  std::string workingDirectory;                  // empty: the test's own
-  std::map<std::string, std::string> setEnv;     // added or replaced
-  std::vector<std::string> unsetEnv;             // removed
+  std::string workingDirectory;               // empty: the test's own
+  std::map<std::string, std::string> setEnv;  // added or replaced
+  std::vector<std::string> unsetEnv;          // removed
   int timeoutSeconds = 30;
 };
 
