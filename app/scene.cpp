@@ -1,6 +1,7 @@
 #include "scene.h"
 
-// GLEW comes in with the state and must precede the GLU header.
+// GLEW must precede the GLU header, which brings in the plain GL one.
+#include <GL/glew.h>
 #include <GL/glu.h>
 
 #include "state.h"
