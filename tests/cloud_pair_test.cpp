@@ -51,7 +51,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 glShader* loadPair(const std::string& vertex, const std::string& fragment) {
   if (vertex.empty() || fragment.empty()) return nullptr;
-  CoutCapture quiet;
+  LogCapture quiet;
   return shaderManager.loadFromMemory(keep(vertex), keep(fragment));
 }
 
@@ -133,7 +133,7 @@ TEST(CloudPair, EveryUniformTheSceneSetsIsActive) {
   if (std::getenv("QUORVEL_GLSL_110_ONLY")) {
     aVertexShader newer;
     newer.setSource("#version 120\nvoid main() { gl_Position = vec4(0.0); }\n");
-    CoutCapture quiet;
+    LogCapture quiet;
     EXPECT_FALSE(newer.compile()) << "the GL still takes GLSL 1.20";
   }
 }
@@ -144,10 +144,10 @@ TEST(CloudPair, FramesAtRestAndInTheDragPreviewLeaveTheLogEmpty) {
   turnVolume(20, 30);
   while (glGetError() != GL_NO_ERROR) {
   }
-  CoutCapture log;
+  LogCapture log;
   drawFrame(program, false);
   drawFrame(program, true);
-  EXPECT_EQ(log.str(), "");
+  EXPECT_EQ(log.text(), "");
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -181,7 +181,7 @@ double farthestCloud(float turnX, float turnY, bool dragFrame) {
   {
     // Without the colour, uniforms that only light the cloud drop out of the
     // probe, and setting them writes their not-found line.
-    CoutCapture quiet;
+    LogCapture quiet;
     frame = drawFrame(probe, dragFrame);
   }
   glClearColor(0.2f, 0.2f, 0.8f, 0.0f);

@@ -57,29 +57,29 @@ TEST(GLReport, AVersionOnePointFiveGLGetsItsOwnVersionLine) {
 
 TEST(GLReport, ASecondStartWritesNothing) {
   useGLContext();
-  CoutCapture capture;
+  LogCapture capture;
   EXPECT_TRUE(initGLExtensions());
   EXPECT_TRUE(probeGLSL());
   EXPECT_TRUE(hasGLSL());
   EXPECT_TRUE(hasGL2());
-  EXPECT_EQ(capture.str(), "");
+  EXPECT_EQ(capture.text(), "");
 }
 
 TEST(GLErrorReport, NothingPendingWritesNothing) {
   useGLContext();
   while (glGetError() != GL_NO_ERROR) {
   }
-  CoutCapture capture;
+  LogCapture capture;
   EXPECT_FALSE(reportGLErrors("glsl", 12));
-  EXPECT_EQ(capture.str(), "");
+  EXPECT_EQ(capture.text(), "");
 }
 
 TEST(GLErrorReport, APendingErrorGetsOneExactLine) {
   useGLContext();
   glEnable(0xFFFF);  // not a capability: GL_INVALID_ENUM
-  CoutCapture capture;
+  LogCapture capture;
   EXPECT_TRUE(reportGLErrors("glsl", 42));
-  EXPECT_EQ(capture.str(), "GL Error #1280(invalid enumerant)  in File glsl at line: 42\n");
+  EXPECT_EQ(capture.text(), "GL Error #1280(invalid enumerant)  in File glsl at line: 42\n");
   EXPECT_FALSE(reportGLErrors("glsl", 43));
 }
 

@@ -6,11 +6,7 @@
 #include "gl_context.h"
 
 int main(int argc, char** argv) {
-  glfwInit();
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  window = glfwCreateWindow(64, 64, "gl_report", nullptr, nullptr);
-  if (!window) return 1;
-  glfwMakeContextCurrent(window);
+  if (!openHiddenContext()) return 1;
   bool probeFirst = argc > 1 && std::strcmp(argv[1], "probe-first") == 0;
   if (probeFirst) probeGLSL();
   initGLExtensions();

@@ -59,11 +59,7 @@ void result(const glShaderManager& manager, const glShader* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  glfwInit();
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  window = glfwCreateWindow(64, 64, "glsl_unavailable", nullptr, nullptr);
-  if (!window || argc < 2) return 1;
-  glfwMakeContextCurrent(window);
+  if (!openHiddenContext() || argc < 2) return 1;
   startQuietly();
 
   const std::string scenario = argv[1];
