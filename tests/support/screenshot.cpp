@@ -26,22 +26,33 @@ bool parsePPM(const std::string& data, Picture* picture) {
   return true;
 }
 
-}  // namespace
-
-Picture takeScreenshot(const std::string& windowId, std::string* failure) {
+// Runs an ImageMagick command whose last argument is the PPM file it
+// writes, and reads that picture back.
+Picture runToPicture(std::vector<std::string> command, std::string* failure) {
   std::string directory = makeTempDir();
-  std::string path = directory + "/shot.ppm";
+  std::string path = directory + "/picture.ppm";
   // ImageMagick keeps 16 bits a channel unless told otherwise.
-  ProcessResult taken = runProcess({"import", "-window", windowId, "-depth", "8", "ppm:" + path});
+  command.insert(command.end(), {"-depth", "8", "ppm:" + path});
+  ProcessResult run = runProcess(command);
   std::string data = readFile(path);
   unlink(path.c_str());
   rmdir(directory.c_str());
   Picture picture;
-  if (taken.status != 0) {
-    *failure = "import failed with status " + std::to_string(taken.status) + ":\n" + taken.output;
+  if (run.status != 0) {
+    *failure = command[0] + " failed with status " + std::to_string(run.status) + ":\n" + run.output;
   } else if (!parsePPM(data, &picture)) {
-    *failure = "import wrote no 8-bit PPM picture";
+    *failure = command[0] + " wrote no 8-bit PPM picture";
     picture = Picture();
   }
   return picture;
+}
+
+}  // namespace
+
+Picture takeScreenshot(const std::string& windowId, std::string* failure) {
+  return runToPicture({"import", "-window", windowId}, failure);
+}
+
+Picture readPicture(const std::string& imagePath, std::string* failure) {
+  return runToPicture({"convert", imagePath}, failure);
 }

@@ -1,5 +1,5 @@
-// A window's picture as the X server shows it, taken with ImageMagick's
-// import and read back as 8-bit RGB.
+// A window's picture as the X server shows it, or a picture file, read
+// through ImageMagick as 8-bit RGB.
 #ifndef QUORVEL_TEST_SCREENSHOT_H
 #define QUORVEL_TEST_SCREENSHOT_H
 
@@ -21,5 +21,7 @@ struct Picture {
 // The picture of the X window with the given id; empty, with the reason in
 // *failure, when none could be taken.
 Picture takeScreenshot(const std::string& windowId, std::string* failure);
+// A picture file of any format that ImageMagick reads, likewise.
+Picture readPicture(const std::string& imagePath, std::string* failure);
 
 #endif

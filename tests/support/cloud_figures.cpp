@@ -1,0 +1,125 @@
+#include "cloud_figures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The clear colour (0.2, 0.2, 0.8); channel gaps up to kTolerance are
+// rounding, not cloud.
+const Pixel kSky{51, 51, 204};
+constexpr int kTolerance = 12;
+// Cloud pixels this close to the sky (chessboard distance) form the rim;
+// those at least kCoreDepth away, the core, where a 5 x 5 box lies wholly in
+// the cloud and clear of the rim.
+constexpr int kRimDepth = 2;
+constexpr int kCoreDepth = 4;
+
+double luma(const Pixel& p) { return 0.299 * p.r + 0.587 * p.g + 0.114 * p.b; }
+
+bool isSky(const Pixel& p) {
+  return std::abs(p.r - kSky.r) <= kTolerance && std::abs(p.g - kSky.g) <= kTolerance &&
+         std::abs(p.b - kSky.b) <= kTolerance;
+}
+
+// Chessboard distance of every pixel to the nearest sky pixel, the world
+// outside the picture counting as sky; 0 on the sky.
+std::vector<int> depthInCloud(const Picture& picture) {
+  int w = picture.width;
+  int h = picture.height;
+  std::vector<int> depth(picture.pixels.size());
+  auto at = [&](int x, int y) { return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : depth[y * w + x]; };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (isSky(picture.pixels[y * w + x])) continue;
+      depth[y * w + x] = 1 + std::min({at(x - 1, y), at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)});
+    }
+  }
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = w - 1; x >= 0; --x) {
+      int& d = depth[y * w + x];
+      if (d > 0) d = std::min({d, 1 + at(x + 1, y), 1 + at(x + 1, y + 1), 1 + at(x, y + 1), 1 + at(x - 1, y + 1)});
+    }
+  }
+  return depth;
+}
+
+double mean(const std::vector<double>& values) {
+  double sum = 0;
+  for (double v : values) sum += v;
+  return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+double boxMean(const std::vector<double>& lumas, int width, int x, int y) {
+  double sum = 0;
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) sum += lumas[(y + dy) * width + x + dx];
+  }
+  return sum / 25.0;
+}
+
+}  // namespace
+
+CloudFigures measureCloud(const Picture& picture) {
+  CloudFigures figures;
+  int w = picture.width;
+  std::vector<int> depth = depthInCloud(picture);
+  std::vector<double> lumas(picture.pixels.size());
+  double sumX = 0;
+  double sumY = 0;
+  int count = 0;
+  int top = picture.height;
+  int bottom = -1;
+  for (size_t i = 0; i < lumas.size(); ++i) {
+    lumas[i] = luma(picture.pixels[i]);
+    if (depth[i] == 0) continue;
+    int x = static_cast<int>(i) % w;
+    int y = static_cast<int>(i) / w;
+    sumX += x;
+    sumY += y;
+    ++count;
+    top = std::min(top, y);
+    bottom = std::max(bottom, y);
+  }
+  if (count == 0) return figures;
+  figures.cover = static_cast<double>(count) / static_cast<double>(lumas.size());
+  double centreX = sumX / count;
+  double centreY = sumY / count;
+  double third = (bottom - top + 1) / 3.0;
+  std::vector<double> gaps, lit, unlit, upper, lower, rim, core;
+  for (size_t i = 0; i < lumas.size(); ++i) {
+    if (depth[i] == 0) continue;
+    int x = static_cast<int>(i) % w;
+    int y = static_cast<int>(i) / w;
+    // Rows grow downward: the upper left is where x and y are both small.
+    ((x - centreX) + (y - centreY) < 0 ? lit : unlit).push_back(lumas[i]);
+    if (y < top + third) upper.push_back(lumas[i]);
+    if (y >= bottom + 1 - third) lower.push_back(lumas[i]);
+    if (depth[i] <= kRimDepth) rim.push_back(lumas[i]);
+    if (depth[i] >= kCoreDepth) {
+      core.push_back(lumas[i]);
+      gaps.push_back(std::fabs(lumas[i] - boxMean(lumas, w, x, y)));
+    }
+  }
+  figures.grain = median(gaps);
+  figures.litSide = mean(lit) - mean(unlit);
+  figures.topMinusBase = mean(upper) - mean(lower);
+  figures.edgeMinusCore = mean(rim) - mean(core);
+  return figures;
+}
+
+std::string describe(const CloudFigures& figures) {
+  char text[160];
+  std::snprintf(text, sizeof text, "cover %.3f, grain %.1f, lit side %.1f, top minus base %.1f, edge minus core %.1f",
+                figures.cover, figures.grain, figures.litSide, figures.topMinusBase, figures.edgeMinusCore);
+  return text;
+}

@@ -1,0 +1,31 @@
+// Figures of how a picture of a cloud reads to a viewer, in 8-bit luma
+// steps: grainy or smooth, lit from the upper left or flat, a darker base, a
+// bright or a dark rim.
+#ifndef QUORVEL_TEST_CLOUD_FIGURES_H
+#define QUORVEL_TEST_CLOUD_FIGURES_H
+
+#include <string>
+
+#include "screenshot.h"
+
+struct CloudFigures {
+  // Share of the picture that differs from the sky.
+  double cover = 0;
+  // Median gap between a pixel and the mean of its 5 x 5 box, over the
+  // cloud's core: pixel-scale static.
+  double grain = 0;
+  // Mean of the half of the cloud toward the upper left, where the light
+  // sits, minus the mean of the other half; the halves meet in a diagonal
+  // through the cloud's centre.
+  double litSide = 0;
+  // Mean of the top third of the cloud's rows minus that of the bottom third.
+  double topMinusBase = 0;
+  // Mean of the cloud's outer 2 pixels minus that of its core: a silver
+  // lining lifts it, a rim of thin grey vapour lowers it.
+  double edgeMinusCore = 0;
+};
+
+CloudFigures measureCloud(const Picture& picture);
+std::string describe(const CloudFigures& figures);
+
+#endif
