@@ -138,16 +138,12 @@ void printTable(const std::vector<Case>& cases) {
 }
 
 // A case's frame rate over the pass-through frame rate: the floor's frame
-// time over the case's.
-void printRatio(const char* label, const Case& measured, const Case& floor, double target) {
+// time over the case's. A target of 0 is none.
+void printRatio(const std::string& label, const Case& measured, const Case& floor, double target) {
   double ratio = median(floor.frameMs) / median(measured.frameMs);
-  std::printf("%-26s %5.2f  (target >= %.2f)%s\n", label, ratio, target, ratio >= target ? "" : "  BELOW TARGET");
-}
-
-void printRatio(const Case& measured, const Case& floor) {
-  std::string label =
-      "clouds / floor " + std::to_string(measured.surface->width) + "x" + std::to_string(measured.surface->height);
-  std::printf("%-26s %5.2f\n", label.c_str(), median(floor.frameMs) / median(measured.frameMs));
+  std::printf("%-26s %5.2f", label.c_str(), ratio);
+  if (target > 0) std::printf("  (target >= %.2f)%s", target, ratio >= target ? "" : "  BELOW TARGET");
+  std::printf("\n");
 }
 
 // The run must not cost a missing-uniform or GL error line a frame.
@@ -196,7 +192,9 @@ int measure(const Options& options, std::vector<Surface>& surfaces) {
   std::vector<Case> cases{{"clouds at rest", small, false, false, {}},
                           {"drag preview", small, false, true, {}},
                           {"pass-through", small, true, false, {}},
-                          {"geometry only", &surfaces[1], true, false, {}}};
+                          {"geometry only", &surfaces[1], true, false, {}},
+                          // The pair's vertex stage, with next to no fragments.
+                          {"cloud vertices", &surfaces[1], false, false, {}}};
   for (size_t i = 2; i < surfaces.size(); ++i) {
     cases.push_back({"clouds at rest", &surfaces[i], false, false, {}});
     cases.push_back({"pass-through", &surfaces[i], true, false, {}});
@@ -210,10 +208,14 @@ int measure(const Options& options, std::vector<Surface>& surfaces) {
               options.pairDir.c_str());
   printTable(cases);
   std::printf("\n");
-  printRatio("clouds / floor", cases[0], cases[2], 0.40);
-  printRatio("preview / floor", cases[1], cases[2], 0.80);
+  printRatio("clouds / floor", cases[0], cases[2], 0.60);
+  printRatio("preview / floor", cases[1], cases[2], 1.20);
   // The larger windows come as pairs of cases: clouds, then pass-through.
-  for (size_t i = 4; i + 1 < cases.size(); i += 2) printRatio(cases[i], cases[i + 1]);
+  for (size_t i = 5; i + 1 < cases.size(); i += 2) {
+    const Surface& size = *cases[i].surface;
+    std::string label = "clouds / floor " + std::to_string(size.width) + "x" + std::to_string(size.height);
+    printRatio(label, cases[i], cases[i + 1], size.width == 800 ? 0.50 : 0.0);
+  }
   return 0;
 }
 
