@@ -1,43 +1,45 @@
 #version 110
-// Cloud slices, fragment stage: adds the fine octaves to the depth that the
-// vertex stage interpolates, then lights the point and gives it the opacity
-// of one slice.
+// Cloud slices, fragment stage: adds one fine octave of billows to the
+// shape that the vertex stage interpolates, integrates the density over the
+// slab of depth that this slice stands for, and shades it with the sun and
+// sky light of the vertex stage.
 //
-// On llvmpipe, Mesa's software GL, an `if` runs both sides and a discard
-// saves no work; only a loop stops early, once every pixel of a batch has
-// left it. So the
-// octaves sit in a loop that ends where they cannot change the result, and
-// the preview gives that loop no turns at all.
+// Across one slab the depth inside the cloud changes almost linearly, so
+// the slab's mean density has a closed form; summed over the stack, the
+// slabs cover each ray without gaps, and neither rings nor per-pixel
+// jitter come into the picture.
 uniform int useNoise;
 uniform sampler2D permTexture;
-uniform vec4 rotCol1, rotCol2;
-uniform float zPosition;
 
 varying vec3 volumePoint;
-varying vec3 cloudDepth;
-varying vec3 lumpSlope;
-varying vec3 lightAxis;
+varying vec3 rayStep;
+varying vec4 shapeRamp;
+varying vec4 lumpField;
+varying vec3 sunLight;
+varying vec3 skyLight;
 
-const float SLICE_STEP = 3.0 / 31.0;
 const float TEXEL = 1.0 / 256.0;
 // Texture bytes hold a gradient component g as g * 64 + 64.
 const float GRADIENT_SCALE = 255.0 / 64.0;
-// Depth over which the cloud goes from clear to fully dense.
-const float SOFT_EDGE = 0.14;
-// Two octaves, the second at half this amplitude; the vertex stage's
-// FINE_RISE bound depends on it.
+// The vertex stage bounds the cloud with these: keep them equal there.
+const float LUMP_AMPLITUDE = 0.38;
+const float LUMP_TAPER = 0.18;
 const float FINE_AMPLITUDE = 0.09;
-const float FINE_FREQUENCY = 4.7;
-const float OPACITY = 0.55;
-
-// A hash of the pixel and the slice in [0, 1). The sample depth spreads over
-// one slice spacing so that the slices do not show as contour rings; a new
-// pattern for every slice lets the stack average the grain out.
-float pixelJitter() {
-  vec3 p = fract(vec3(gl_FragCoord.xy, zPosition * 31.0) * vec3(0.1031, 0.1030, 0.0973));
-  p += dot(p, p.yzx + 33.33);
-  return fract((p.x + p.y) * p.z);
-}
+const float MAX_DEPTH_SLOPE = 2.0;
+// Creases round off within about the square root of this of the noise's
+// zero, so that they are lines a few pixels wide, not the folds of a
+// crumpled sheet; a billow term then reaches at most sqrt(1.04) - 0.4.
+const float CREASE_ROUNDING = 0.04;
+const float FINE_FREQUENCY = 5.3;
+// Depth over which the cloud goes from clear to fully dense: sharp enough
+// for a crisp, bright outline, wide enough for a pixel or two of fringe.
+const float SOFT_EDGE = 0.015;
+// Optical depth per unit of path at full density.
+const float EXTINCTION = 40.0;
+// Extra sunlight where the view grazes the cloud, and the exposure that
+// rolls the brightest light off instead of clipping it to flat white.
+const float RIM_GLOW = 1.5;
+const float EXPOSURE = 1.0;
 
 // Gradient of a 3D lattice corner in one fetch: each texture row is a
 // shifted permutation, so (x + 71 y, z) hashes the corner with no repeat
@@ -71,40 +73,49 @@ vec4 simplexNoise(vec3 p) {
   return clamp(76.0 * vec4(gradient, dot(f4, ramps)), -1.0, 1.0);
 }
 
+// Integral of clamp(u, 0, 1) from 0 to u.
+float rampIntegral(float u) {
+  float c = clamp(u, 0.0, 1.0);
+  return 0.5 * c * c + max(u - 1.0, 0.0);
+}
+
+// Mean density over depths -h to h around the slice, where the depth inside
+// the cloud is `inside` at the slice and changes by `slope` per unit.
+float slabDensity(float inside, float slope, float h) {
+  float u0 = (inside - slope * h) / SOFT_EDGE;
+  float u1 = (inside + slope * h) / SOFT_EDGE;
+  const float tiny = 1e-4;
+  return (rampIntegral(u1) - rampIntegral(u0) + tiny * clamp(inside / SOFT_EDGE, 0.0, 1.0)) / (u1 - u0 + tiny);
+}
+
+// |x|, rounded off near zero.
+float softAbs(float x) { return sqrt(x * x + CREASE_ROUNDING); }
+
 void main() {
-  float dz = (pixelJitter() - 0.5) * SLICE_STEP;
-  vec3 q = volumePoint + rotCol2.xyz * dz;
-  float inside = cloudDepth.x + cloudDepth.y * dz;
-  vec3 slope = lumpSlope;
+  float detail = float(useNoise);
+  vec4 fine = simplexNoise(volumePoint * FINE_FREQUENCY);
+  // Kept within the noise's range, as the vertex stage's bounds assume.
+  float lump = clamp(lumpField.w + 0.5 * dot(lumpField.xyz, volumePoint), -1.0, 1.0);
+  float lumpBillow = softAbs(lump);
+  float fineBillow = softAbs(fine.w);
+  // Lumps fade out past the base shape, and with them the fine octave
+  // toward the flat base.
+  float lumpAmplitude = shapeRamp.z * clamp(1.0 - shapeRamp.x / LUMP_TAPER, 0.0, 1.0);
+  float fineAmplitude = FINE_AMPLITUDE * shapeRamp.z / LUMP_AMPLITUDE * detail;
+  float inside = lumpAmplitude * (lumpBillow - 0.4) + fineAmplitude * (fineBillow - 0.4) - shapeRamp.x;
+  // Gradients of the two billow terms.
+  vec3 lumpSlope = lumpAmplitude * lump / lumpBillow * lumpField.xyz;
+  vec3 fineSlope = fineAmplitude * FINE_FREQUENCY * fine.w / fineBillow * fine.xyz;
+  float slope = min(abs(dot(lumpSlope + fineSlope, rayStep) - shapeRamp.y), MAX_DEPTH_SLOPE);
+  float slabHalfDepth = shapeRamp.w;
+  float density = slabDensity(inside, slope, slabHalfDepth);
 
-  // Billowing octaves. `rise` and `fall` are the most that the octaves still
-  // to come can add or take: past them the point stays clear or dense.
-  float amplitude = FINE_AMPLITUDE;
-  float frequency = FINE_FREQUENCY;
-  float rise = 0.6 * 1.5 * FINE_AMPLITUDE;
-  float fall = 0.4 * 1.5 * FINE_AMPLITUDE;
-  int octaves = 2 * useNoise;
-  for (int i = 0; i < octaves; ++i) {
-    if (inside - fall > SOFT_EDGE || inside + rise < 0.0) break;
-    vec4 n = simplexNoise(q * frequency + float(i) * vec3(7.31, 3.17, 5.41));
-    inside += amplitude * (abs(n.w) - 0.4);
-    slope += amplitude * frequency * sign(n.w) * n.xyz;
-    rise -= 0.6 * amplitude;
-    fall -= 0.4 * amplitude;
-    amplitude *= 0.5;
-    frequency *= 2.13;
-  }
-
-  float density = clamp(inside / SOFT_EDGE, 0.0, 1.0);
-  float sun = exp(-4.0 * clamp(cloudDepth.z, 0.0, 0.6));
-  // Lumps turned toward the light catch more of it, lumps turned up more of
-  // the sky's light.
-  vec3 outward = -normalize(slope + vec3(0.0, 0.0, 1e-4));
-  float facing = 0.5 + 0.5 * dot(outward, lightAxis);
-  float sky = 0.5 + 0.5 * dot(outward, rotCol1.xyz);
-  vec3 ambient = mix(vec3(0.22, 0.25, 0.36), vec3(0.6, 0.64, 0.76), sky);
-  vec3 colour = ambient + vec3(0.75, 0.72, 0.66) * sun * facing;
-  // Thin edges let the light through.
-  colour += (1.0 - density) * 0.2 * sun;
-  gl_FragColor = vec4(colour, density * OPACITY);
+  // Where the view grazes the cloud, sunlight scatters forward through its
+  // thin outer layer to the eye: the silver lining of a cloud lit from behind.
+  float grazing = 1.0 - min(abs(shapeRamp.y), 1.0);
+  vec3 light = sunLight * (1.0 + RIM_GLOW * grazing * grazing) + skyLight;
+  // Creases lie in the shade of the billows beside them.
+  light *= mix(0.75, 1.0, smoothstep(0.1, 0.7, lumpBillow)) * mix(0.85, 1.0, smoothstep(0.1, 0.5, fineBillow));
+  float opacity = 1.0 - exp(-EXTINCTION * 2.0 * slabHalfDepth * length(rayStep) * density);
+  gl_FragColor = vec4(1.0 - exp(-EXPOSURE * light), opacity);
 }

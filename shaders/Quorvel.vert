@@ -1,10 +1,10 @@
 #version 110
 // Cloud slices, vertex stage. Turns a vertex of a camera-facing slice into
-// the cloud's own frame and evaluates there all that varies slowly enough to
-// be interpolated across the slice grid: the base shape, its large lumps and
-// the cloud toward the light. The fragment stage only adds the fine octaves,
-// so most of the noise is paid 63,488 times a frame instead of once per
-// fragment.
+// the cloud's own frame and evaluates there everything that varies slowly
+// enough to interpolate across the slice grid: the base shape, its lumps,
+// the cloud between the point and the sun, the sky the point sees, and so
+// the light that reaches it. The fragment stage adds one fine octave and
+// integrates the slab of cloud that its slice stands for.
 //
 // GLSL 1.10, for any GL 2.0 that has a vertex texture unit (the version
 // allows none; current GLs, Mesa's included, all have some).
@@ -16,38 +16,57 @@ uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
 uniform vec3 lightPos;
 
 varying vec3 volumePoint;
-// x: how deep the point lies inside the lumpy cloud, negative outside;
-// y: its change per unit of depth toward the eye; z: the depth at a point
-// toward the light.
-varying vec3 cloudDepth;
-// Gradient of cloudDepth.x in the cloud's frame, pointing inward.
-varying vec3 lumpSlope;
-varying vec3 lightAxis;
+// How the point moves along its ray for each unit that the ray comes closer
+// to the eye in depth: slices are planes of constant depth, so this is what
+// crosses a slab. Seen from the eye's axis the rays fan out, and a flat
+// base seen nearly edge-on shows it.
+varying vec3 rayStep;
+// x: signed distance to the base shape; y: its change per ray step; z: the lumps' amplitude; w: half the depth of the slab of
+// cloud that one slice stands for.
+varying vec4 shapeRamp;
+// The lump noise's gradient (xyz) and its value less half the gradient's
+// product with the point (w). Across a triangle, the fragment stage's
+// w + dot(xyz, point) / 2 then averages the plain interpolation of the value
+// with that of each corner's tangent plane, whose errors on a curved field
+// cancel to first order: lumps stay round between vertices.
+varying vec4 lumpField;
+varying vec3 sunLight;
+varying vec3 skyLight;
 
 const float SLICE_STEP = 3.0 / 31.0;
-// Every point of a grid triangle lies within one cell diagonal of each of
-// its corners.
-const float CELL_DIAGONAL = 3.0 / 31.0 * 1.4143;
+const float CELL = 3.0 / 31.0;
 const float TEXEL = 1.0 / 256.0;
 // Texture bytes hold a gradient component g as g * 64 + 64.
 const float GRADIENT_SCALE = 255.0 / 64.0;
-const float LUMP_AMPLITUDE = 0.4;
-const float LUMP_FREQUENCY = 2.2;
-// A billow term is |noise| - 0.4 with |noise| <= 1, so lumps raise the base
-// surface by at most 0.6 of their amplitude; the fine octaves of the
-// fragment stage (amplitudes 0.09 and 0.045) by at most FINE_RISE.
-const float LUMP_RISE = 0.6 * LUMP_AMPLITUDE;
-const float FINE_RISE = 0.6 * (0.09 + 0.045);
-// The fragment stage moves each sample by up to half a slice along the
-// depth slope, which is kept within +-MAX_DEPTH_SLOPE.
+// Lumps fade out over LUMP_TAPER outside the base shape, so that they swell
+// its surface without leaving islands of cloud around it, and flatten
+// toward the base, where they keep BASE_LUMPS of their amplitude.
+const float LUMP_AMPLITUDE = 0.38;
+const float LUMP_TAPER = 0.18;
+const float LUMP_FREQUENCY = 2.1;
+const float BASE_LUMPS = 0.35;
+// A billow term is the rounded |noise| - 0.4 with |noise| <= 1, so it adds at
+// most BILLOW_RISE of its amplitude to the depth inside the cloud; the
+// fragment stage's fine octave (amplitude 0.09) at most FINE_RISE.
+const float BILLOW_RISE = 0.62;
+const float FINE_RISE = BILLOW_RISE * 0.09;
+// The base shape keeps within the unit sphere, and the lumps and the fine
+// octave swell it by at most clearDistance(FINE_RISE) = 0.126, so no cloud
+// lies farther than this from the centre and no turn of the volume brings
+// it near a face of the 3 x 3 x 3 cube or the edge of a slice.
+const float CLOUD_RADIUS = 1.13;
+// The fragment stage clamps the depth slope to this, so a slab reaches at
+// most this times its half depth beyond its slice.
 const float MAX_DEPTH_SLOPE = 2.0;
-const float JITTER_REACH = MAX_DEPTH_SLOPE * 0.5 * SLICE_STEP;
-// Without lumps a fixed billow value keeps the preview the size of the
-// noisy cloud on average.
-const float PREVIEW_BILLOW = -0.14;
-const float LIGHT_STEP = 0.3;
+// Optical depth per unit of path at full density, for sunlight, and the
+// depth over which the cloud goes from clear to dense for it.
+const float EXTINCTION = 10.0;
+const float LIGHT_SOFT_EDGE = 0.2;
+const vec3 SUN = vec3(1.0, 0.9, 0.74);
+const vec3 SKY_ABOVE = vec3(0.24, 0.32, 0.52);
+const vec3 SKY_SHADE = vec3(0.1, 0.12, 0.18);
 
-float smoothUnion(float a, float b) {
+float smoothMin(float a, float b) {
   const float k = 0.15;
   float h = clamp(0.5 + 0.5 * (b - a) / k, 0.0, 1.0);
   return mix(b, a, h) - k * h * (1.0 - h);
@@ -56,19 +75,27 @@ float smoothUnion(float a, float b) {
 float blob(vec3 q, vec4 sphere) { return length(q - sphere.xyz) - sphere.w; }
 
 // Signed distance to a cumulus: rounded towers on a flat base, kept inside
-// the unit sphere. With lumps and octaves on top the cloud ends at most
-// 1.0 + LUMP_RISE + FINE_RISE = 1.32 from the centre, so no turn of the
-// volume brings it near a face of the 3 x 3 x 3 cube or the edge of a slice.
-float baseShape(vec3 q) {
+// the unit sphere.
+float baseDistance(vec3 q) {
   float d = blob(q, vec4(0.0, -0.05, 0.0, 0.55));
-  d = smoothUnion(d, blob(q, vec4(-0.5, -0.15, 0.1, 0.42)));
-  d = smoothUnion(d, blob(q, vec4(0.5, -0.12, -0.05, 0.45)));
-  d = smoothUnion(d, blob(q, vec4(0.15, 0.3, 0.05, 0.42)));
-  d = smoothUnion(d, blob(q, vec4(-0.25, 0.2, -0.15, 0.38)));
-  d = smoothUnion(d, blob(q, vec4(0.74, -0.25, 0.1, 0.26)));
-  d = smoothUnion(d, blob(q, vec4(-0.74, -0.28, -0.05, 0.25)));
-  d = smoothUnion(d, blob(q, vec4(0.0, -0.2, 0.4, 0.35)));
-  return max(d, max(-0.45 - q.y, length(q) - 1.0));
+  d = smoothMin(d, blob(q, vec4(-0.5, -0.15, 0.1, 0.42)));
+  d = smoothMin(d, blob(q, vec4(0.5, -0.12, -0.05, 0.45)));
+  d = smoothMin(d, blob(q, vec4(0.15, 0.3, 0.05, 0.42)));
+  d = smoothMin(d, blob(q, vec4(-0.25, 0.2, -0.15, 0.38)));
+  d = smoothMin(d, blob(q, vec4(0.74, -0.25, 0.1, 0.26)));
+  d = smoothMin(d, blob(q, vec4(-0.74, -0.28, -0.05, 0.25)));
+  d = smoothMin(d, blob(q, vec4(0.0, -0.2, 0.4, 0.35)));
+  // Rounded where the flat base meets the towers: a sharp edge in the
+  // distance would show as a saw tooth once interpolated over the grid.
+  return -smoothMin(-d, smoothMin(0.45 + q.y, 1.0 - length(q)));
+}
+
+// The distance (w) and its gradient (xyz).
+vec4 baseShape(vec3 q) {
+  const vec2 h = vec2(0.005, 0.0);
+  float d = baseDistance(q);
+  vec3 ahead = vec3(baseDistance(q + h.xyy), baseDistance(q + h.yxy), baseDistance(q + h.yyx));
+  return vec4((ahead - d) / h.x, d);
 }
 
 // Gradient of a 4D lattice corner in one fetch: each texture row is a
@@ -114,34 +141,125 @@ vec4 simplexNoise4(vec3 p) {
   return clamp(62.0 * sum, -1.0, 1.0);
 }
 
-// Depth inside the lumpy cloud (w) and its gradient (xyz) at q, where the
-// base shape's distance is d.
-vec4 lumpyDepth(vec3 q, float d) {
-  const vec2 h = vec2(0.01, 0.0);
-  vec3 baseSlope = (vec3(baseShape(q + h.xyy), baseShape(q + h.yxy), baseShape(q + h.yyx)) - d) / h.x;
-  vec4 lumps = simplexNoise4(q * LUMP_FREQUENCY);
-  // Billows: rounded lumps with creases between them.
-  float billow = mix(PREVIEW_BILLOW, abs(lumps.w) - 0.4, float(useNoise));
-  vec3 billowSlope = sign(lumps.w) * lumps.xyz * (LUMP_FREQUENCY * float(useNoise));
-  return vec4(LUMP_AMPLITUDE * billowSlope - baseSlope, LUMP_AMPLITUDE * billow - d);
+// The lump noise at q: xyz its gradient, w its value.
+vec4 lumps(vec3 q) {
+  vec4 n = simplexNoise4(q * LUMP_FREQUENCY);
+  return vec4(n.xyz * LUMP_FREQUENCY, n.w);
+}
+
+float lumpAmplitude(float height) { return LUMP_AMPLITUDE * mix(BASE_LUMPS, 1.0, smoothstep(-0.45, -0.1, height)); }
+
+// Depth inside the lumpy cloud, from the base distance and the billow term
+// |noise|: billows are rounded lumps with creases between them.
+float lumpyDepth(float distance, float billow, float amplitude) {
+  return amplitude * (billow - 0.4) * clamp(1.0 - distance / LUMP_TAPER, 0.0, 1.0) - distance;
+}
+
+// Optical depth from q toward the sun, in units of full density. Near the
+// vertex the lumps follow from its own noise and gradient; farther away
+// they average out to their mean. The march ends once every vertex of a
+// batch has left the cloud on its way to the sun.
+float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
+  float depth = 0.0;
+  float t = 0.0;
+  float stride = 0.06;
+  for (int i = 0; i < 6; ++i) {
+    t += stride;
+    vec3 p = q + sunAxis * t;
+    float billow = mix(0.35, abs(lump.w + t * dot(lump.xyz, sunAxis)), max(1.0 - t / 0.25, 0.0));
+    float inside = lumpyDepth(baseDistance(p), billow, lumpAmplitude(p.y));
+    depth += stride * clamp(inside / LIGHT_SOFT_EDGE, 0.0, 1.0);
+    if (length(p) > CLOUD_RADIUS && dot(p, sunAxis) > 0.0) break;
+    stride *= 1.6;
+  }
+  return depth;
+}
+
+// Henyey-Greenstein phase function, for the cosine of the angle between the
+// sunlight and the way to the eye.
+float phase(float cosine, float g) {
+  float g2 = g * g;
+  return (1.0 - g2) / (12.566 * pow(1.0 + g2 - 2.0 * g * cosine, 1.5));
+}
+
+// Sunlight scattered toward the eye after crossing the given optical depth:
+// three orders of scattering, each less absorbed and less forward than the
+// last, so that the thick of the cloud still glows; relative to a
+// scattering that sends light every way alike.
+vec3 scatteredSun(float depth, float cosine) {
+  float light = 0.0;
+  float weight = 1.0;
+  float reach = 1.0;
+  float forward = 0.6;
+  for (int order = 0; order < 3; ++order) {
+    light += weight * phase(cosine, forward) * exp(-reach * depth);
+    weight *= 0.5;
+    reach *= 0.35;
+    forward *= 0.5;
+  }
+  return SUN * (12.566 * light);
+}
+
+// The base distance beyond which no fragment can hold cloud: the lumps at
+// their highest, the fine octave and the slab's reach on top. Past the
+// taper the lumps add nothing; within it, the depth falls with the distance
+// at 1 + LUMP_AMPLITUDE * BILLOW_RISE / LUMP_TAPER per unit.
+float clearDistance(float reach) {
+  float rise = LUMP_AMPLITUDE * BILLOW_RISE;
+  return max((rise + reach) / (1.0 + rise / LUMP_TAPER), reach);
+}
+
+// True where every grid triangle that the vertex belongs to lies past the
+// clear distance at each corner. The fragment stage's depth inside the cloud
+// is bounded by a convex function of the interpolated base distance, so such
+// a triangle is clear in every fragment. The base distance changes by at
+// most the distance moved, so only vertices within a cell diagonal of the
+// bound need their eight neighbours looked at.
+bool clearAround(vec3 q, float distance, float reach) {
+  float bound = clearDistance(reach);
+  vec3 across = rotCol0.xyz * CELL;
+  vec3 up = rotCol1.xyz * CELL;
+  bool clear = distance > bound;
+  // The 3 x 3 block of grid points around the vertex, row by row.
+  for (int i = 0; i < 9; ++i) {
+    if (!clear || distance > bound + 1.415 * CELL) break;
+    float column = mod(float(i), 3.0) - 1.0;
+    float row = floor(float(i) / 3.0) - 1.0;
+    clear = baseDistance(q + across * column + up * row) > bound;
+  }
+  return clear;
 }
 
 void main() {
   mat4 rotation = mat4(rotCol0, rotCol1, rotCol2, rotCol3);
   vec3 q = (rotation * vec4(gl_Vertex.xy, zPosition, 1.0)).xyz;
-  // The light keeps its place beside the viewer while the cloud turns.
-  lightAxis = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz) * normalize(lightPos);
-  float distance = baseShape(q);
-  vec3 lightPoint = q + lightAxis * LIGHT_STEP;
-  vec4 here = lumpyDepth(q, distance);
-  float depthSlope = clamp(dot(here.xyz, rotCol2.xyz), -MAX_DEPTH_SLOPE, MAX_DEPTH_SLOPE);
-  cloudDepth = vec3(here.w, depthSlope, lumpyDepth(lightPoint, baseShape(lightPoint)).w);
-  lumpSlope = here.xyz;
+  vec3 up = rotCol1.xyz;
+  mat3 turn = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz);
+  vec3 fromEye = (gl_ModelViewMatrix * gl_Vertex).xyz;
+  rayStep = turn * (fromEye / fromEye.z);
+  // The sun keeps its place beside the viewer while the cloud turns.
+  vec3 sunAxis = turn * normalize(lightPos);
+  vec4 shape = baseShape(q);
+  vec4 lump = lumps(q);
   volumePoint = q;
+  lumpField = vec4(lump.xyz, lump.w - 0.5 * dot(lump.xyz, q));
+
+  // The sunlight travels away from lightPos, and the eye sits at the origin.
+  sunLight = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
+  float above = clamp((-0.02 - baseDistance(q + up * 0.2)) / LIGHT_SOFT_EDGE, 0.0, 1.0) +
+                clamp((-0.02 - baseDistance(q + up * 0.5)) / LIGHT_SOFT_EDGE, 0.0, 1.0);
+  skyLight = mix(SKY_SHADE, SKY_ABOVE, exp(-1.5 * above));
+
+  // The drag preview draws every other slice, each standing for two.
+  float detail = float(useNoise);
+  float slice = floor((zPosition + 1.5) / SLICE_STEP + 0.5);
+  float skipped = (1.0 - detail) * mod(slice, 2.0);
+  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
+  shapeRamp = vec4(shape.w, dot(shape.xyz, rayStep), lumpAmplitude(q.y), slabHalfDepth);
+  float reach = MAX_DEPTH_SLOPE * slabHalfDepth + FINE_RISE * detail;
   gl_Position = ftransform();
-  // A vertex whose triangles all lie outside the cloud moves behind the far
-  // plane, and a triangle with every corner there is never rasterised: the
-  // cheapest fragment is the one that does not exist.
-  float rise = useNoise == 1 ? LUMP_RISE + FINE_RISE : LUMP_AMPLITUDE * PREVIEW_BILLOW;
-  if (distance > rise + CELL_DIAGONAL + JITTER_REACH) gl_Position.z = 2.0 * gl_Position.w;
+  // A vertex whose triangles are all clear moves behind the far plane, and
+  // a triangle with every corner there is never rasterised: the cheapest
+  // fragment is the one that does not exist.
+  if (skipped > 0.5 || clearAround(q, shape.w, reach)) gl_Position.z = 2.0 * gl_Position.w;
 }
