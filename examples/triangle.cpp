@@ -8,7 +8,6 @@
 #include <GLFW/glfw3.h>  // window, context and input
 #include <glsl.h>        // the shader library
 
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
