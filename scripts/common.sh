@@ -7,7 +7,7 @@ build_dir=${QUORVEL_BUILD_DIR:-$repo/build}
 
 packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
           libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace
-          valgrind clang-format clang-tidy)
+          valgrind clang-format clang-tidy pkg-config)
 
 ensure_packages() {
   local missing=()

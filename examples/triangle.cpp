@@ -1,0 +1,81 @@
+// A turning triangle drawn through a program that the shader library builds
+// from two sources in memory, with its angle set as a uniform every frame.
+// The library writes its log to std::cout, which goes to triangle.log here.
+//
+// Usage: triangle [FRAMES]   stops after FRAMES frames; without, at Escape or
+//                            when the window is closed.
+#include <GL/glew.h>     // GL entry points; before GLFW's header, which would include gl.h
+#include <GLFW/glfw3.h>  // window, context and input
+#include <glsl.h>        // the shader library
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+const char* const kLogPath = "triangle.log";
+
+const char* const kVertexShader = R"(#version 110
+uniform float angle;
+void main() {
+  float c = cos(angle);
+  float s = sin(angle);
+  gl_Position = vec4(mat2(c, s, -s, c) * gl_Vertex.xy, 0.0, 1.0);
+}
+)";
+
+const char* const kFragmentShader = R"(#version 110
+void main() {
+  gl_FragColor = vec4(1.0, 0.6, 0.1, 1.0);
+}
+)";
+
+const GLfloat kVertices[] = {-0.6f, -0.4f, 0.6f, -0.4f, 0.0f, 0.6f};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Initialization
+  long maxFrames = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
+  std::ofstream log(kLogPath);
+  std::streambuf* console = std::cout.rdbuf(log.rdbuf());
+
+  glShaderManager shaders;
+  glShader* program = nullptr;
+  GLFWwindow* window = glfwInit() ? glfwCreateWindow(640, 480, "Shader library triangle", nullptr, nullptr) : nullptr;
+  if (window) {
+    glfwMakeContextCurrent(window);
+    initGLExtensions();
+    program = shaders.loadFromMemory(kVertexShader, kFragmentShader);
+  }
+
+  // Main loop
+  for (long frame = 0; program && !glfwWindowShouldClose(window) && (maxFrames == 0 || frame < maxFrames); ++frame) {
+    int width = 0;
+    int height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    glViewport(0, 0, width, height);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    program->bind();
+    program->setUniform1f("angle", static_cast<GLfloat>(glfwGetTime()));
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, kVertices);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    program->unbind();
+
+    glfwSwapBuffers(window);
+    glfwPollEvents();
+    if (glfwGetKey(window, GLFW_KEY_ESCAPE) == GLFW_PRESS) glfwSetWindowShouldClose(window, GLFW_TRUE);
+  }
+
+  // De-initialization: the program goes while its GL context still exists
+  int status = program ? EXIT_SUCCESS : EXIT_FAILURE;
+  shaders.freeProgram(program);
+  glfwTerminate();
+  std::cout.rdbuf(console);
+  std::cout << "The shader library's log is in " << kLogPath << "\n";
+  return status;
+}
