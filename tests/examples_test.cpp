@@ -13,6 +13,8 @@ TEST(TriangleExample, RunsTheGivenFramesAndLeavesTheBuildInTheLogItNames) {
   ASSERT_TRUE(holdDisplay());
   ProcessOptions options;
   options.workingDirectory = makeTempDir();
+  // A sanitizer build on a busy machine takes tens of seconds to start.
+  options.timeoutSeconds = 90;
   ProcessResult run = runProcess({TRIANGLE_BINARY, "3"}, options);
   std::string log = readFile(options.workingDirectory + "/triangle.log");
   std::filesystem::remove_all(options.workingDirectory);
