@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -55,8 +56,9 @@ double mean(const std::vector<double>& values) {
 
 double median(std::vector<double> values) {
   if (values.empty()) return 0.0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
+  auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
 }
 
 double boxMean(const std::vector<double>& lumas, int width, int x, int y) {
@@ -67,43 +69,64 @@ double boxMean(const std::vector<double>& lumas, int width, int x, int y) {
   return sum / 25.0;
 }
 
+// Where the cloud's pixels lie: how many, their centre, their first and last
+// rows.
+struct Extent {
+  int pixels = 0;
+  double centreX = 0;
+  double centreY = 0;
+  int top = 0;
+  int bottom = -1;
+};
+
+Extent cloudExtent(const std::vector<int>& depth, int width) {
+  Extent extent;
+  extent.top = static_cast<int>(depth.size()) / width;
+  for (size_t i = 0; i < depth.size(); ++i) {
+    if (depth[i] == 0) continue;
+    int x = static_cast<int>(i) % width;
+    int y = static_cast<int>(i) / width;
+    extent.centreX += x;
+    extent.centreY += y;
+    ++extent.pixels;
+    extent.top = std::min(extent.top, y);
+    extent.bottom = std::max(extent.bottom, y);
+  }
+  if (extent.pixels > 0) {
+    extent.centreX /= extent.pixels;
+    extent.centreY /= extent.pixels;
+  }
+  return extent;
+}
+
 }  // namespace
 
 CloudFigures measureCloud(const Picture& picture) {
   CloudFigures figures;
   int w = picture.width;
   std::vector<int> depth = depthInCloud(picture);
+  Extent extent = cloudExtent(depth, w);
+  if (extent.pixels == 0) return figures;
+  figures.cover = static_cast<double>(extent.pixels) / static_cast<double>(depth.size());
   std::vector<double> lumas(picture.pixels.size());
-  double sumX = 0;
-  double sumY = 0;
-  int count = 0;
-  int top = picture.height;
-  int bottom = -1;
-  for (size_t i = 0; i < lumas.size(); ++i) {
-    lumas[i] = luma(picture.pixels[i]);
-    if (depth[i] == 0) continue;
-    int x = static_cast<int>(i) % w;
-    int y = static_cast<int>(i) / w;
-    sumX += x;
-    sumY += y;
-    ++count;
-    top = std::min(top, y);
-    bottom = std::max(bottom, y);
-  }
-  if (count == 0) return figures;
-  figures.cover = static_cast<double>(count) / static_cast<double>(lumas.size());
-  double centreX = sumX / count;
-  double centreY = sumY / count;
-  double third = (bottom - top + 1) / 3.0;
-  std::vector<double> gaps, lit, unlit, upper, lower, rim, core;
+  for (size_t i = 0; i < lumas.size(); ++i) lumas[i] = luma(picture.pixels[i]);
+
+  double third = (extent.bottom - extent.top + 1) / 3.0;
+  std::vector<double> gaps;
+  std::vector<double> lit;
+  std::vector<double> unlit;
+  std::vector<double> upper;
+  std::vector<double> lower;
+  std::vector<double> rim;
+  std::vector<double> core;
   for (size_t i = 0; i < lumas.size(); ++i) {
     if (depth[i] == 0) continue;
     int x = static_cast<int>(i) % w;
     int y = static_cast<int>(i) / w;
     // Rows grow downward: the upper left is where x and y are both small.
-    ((x - centreX) + (y - centreY) < 0 ? lit : unlit).push_back(lumas[i]);
-    if (y < top + third) upper.push_back(lumas[i]);
-    if (y >= bottom + 1 - third) lower.push_back(lumas[i]);
+    ((x - extent.centreX) + (y - extent.centreY) < 0 ? lit : unlit).push_back(lumas[i]);
+    if (y < extent.top + third) upper.push_back(lumas[i]);
+    if (y >= extent.bottom + 1 - third) lower.push_back(lumas[i]);
     if (depth[i] <= kRimDepth) rim.push_back(lumas[i]);
     if (depth[i] >= kCoreDepth) {
       core.push_back(lumas[i]);
