@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "app_session.h"
+#include "expected_log.h"
 
 namespace {
 
@@ -148,6 +149,26 @@ TEST_F(Screenshots, DraggingShowsTheAxesAndTheReleaseLeavesTheVolumeTurned) {
   EXPECT_LT(after.red, kAxisPixels);
   EXPECT_LT(after.blue, kAxisPixels);
   EXPECT_GE(shareDiffering(released, rest), kTurnedShare);
+}
+
+// A GL older than 2.0 that offers the shading language through the
+// shader-object extension alone.
+const std::map<std::string, std::string> kVersionOnePointFive{{"MESA_GL_VERSION_OVERRIDE", "1.5"}};
+
+class OlderGLScreenshots : public Screenshots {
+protected:
+  OlderGLScreenshots() { session.options.setEnv = kVersionOnePointFive; }
+};
+
+TEST_F(OlderGLScreenshots, AVersionOnePointFiveGLDrawsTheCloudsAndLogsAsAVersionTwoGL) {
+  Picture rest = shot();
+  ASSERT_FALSE(rest.pixels.empty());
+  EXPECT_GE(shareDifferingFromSky(rest), kCloudCover);
+  EXPECT_GE(cloudBrightnessSpread(rest), kBrightnessSpread);
+  session.pressEscape();
+  expectEndedWith(session.waitForEnd(), 0);
+  EXPECT_EQ(session.log(), startupReport(kVersionOnePointFive) +
+                               buildSections(shippedShader("Quorvel.vert"), shippedShader("Quorvel.frag")));
 }
 
 }  // namespace
