@@ -71,7 +71,11 @@ char* allocateLog(GLint length) {
   return buffer;
 }
 
-void writeUniformNotFound(const char* name) { std::cout << "Error: can't find uniform variable \"" << name << "\"\n"; }
+// A null name is one that no program holds; streaming it would put the log
+// stream in a failed state and silence everything after it.
+void writeUniformNotFound(const char* name) {
+  std::cout << "Error: can't find uniform variable \"" << (name ? name : "") << "\"\n";
+}
 
 bool isRegularFile(const char* path) {
   struct stat info;
@@ -342,7 +346,12 @@ const char* glShaderObject::getCompilerLog() {
   return compiler_log ? compiler_log : glslErrorTexts[kNoCompilerLog];
 }
 
-GLint glShaderObject::getAttribLocation(const char* name) { return glGetAttribLocationARB(handle, name); }
+GLint glShaderObject::getAttribLocation(const char* name) {
+  // Before the loader starts, or without the shading language, there may be
+  // no function to call.
+  if (!glslAvailable) return -1;
+  return glGetAttribLocationARB(handle, name);
+}
 
 // ---------------------------------------------------------------------------
 // Program objects
@@ -439,6 +448,11 @@ void glShader::unbind() {
 }
 
 GLint glShader::getUniformLocation(const char* name) {
+  if (!glslAvailable) return -1;
+  if (!name) {
+    writeUniformNotFound(name);
+    return -1;
+  }
   GLint location = gl2.getUniformLocation(handle, name);
   if (location == -1) writeUniformNotFound(name);
   CHECK_GL_ERRORS();
@@ -519,20 +533,30 @@ bool glShader::setUniformMatrix4fv(const char* name, GLsizei count, bool transpo
   return setUniform(*this, name, [&](GLint at) { gl2.uniformMatrix4fv(at, count, transpose, values); });
 }
 
+namespace {
+
 // The read-backs report neither GL errors nor a disabled program: they are
-// for inspection, and a miss still reaches the GL.
-void glShader::getUniformfv(const char* name, GLfloat* values) {
+// for inspection, and a miss still reaches the GL. A null name does not.
+template <typename Read>
+void readUniform(GLuint program, const char* name, Read read) {
   if (!glslAvailable) return;
-  GLint location = gl2.getUniformLocation(handle, name);
+  if (!name) {
+    writeUniformNotFound(name);
+    return;
+  }
+  GLint location = gl2.getUniformLocation(program, name);
   if (location == -1) writeUniformNotFound(name);
-  gl2.getUniformfv(handle, location, values);
+  read(location);
+}
+
+}  // namespace
+
+void glShader::getUniformfv(const char* name, GLfloat* values) {
+  readUniform(handle, name, [&](GLint at) { gl2.getUniformfv(handle, at, values); });
 }
 
 void glShader::getUniformiv(const char* name, GLint* values) {
-  if (!glslAvailable) return;
-  GLint location = gl2.getUniformLocation(handle, name);
-  if (location == -1) writeUniformNotFound(name);
-  gl2.getUniformiv(handle, location, values);
+  readUniform(handle, name, [&](GLint at) { gl2.getUniformiv(handle, at, values); });
 }
 
 bool glShader::setVertexAttrib1f(GLuint index, GLfloat x) {

@@ -73,6 +73,7 @@ TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
                                              "log: [e00] GLSL is not available!\n"
                                              "setters: false false false false\n"
                                              "attribute: false\n"
+                                             "locations: -1 -1\n"
                                              "read back: 42\n");
 }
 

@@ -47,6 +47,8 @@ void program() {
             << " " << program->setUniform3fv("b", 1, matrix) << " "
             << program->setUniformMatrix4fv("c", 1, false, matrix) << "\n";
   std::cout << "attribute: " << program->setVertexAttrib4f(1, 1, 2, 3, 4) << "\n";
+  std::cout << "locations: " << program->getUniformLocation("brightness") << " "
+            << fragment.getAttribLocation("position") << "\n";
   GLfloat value = 42;
   program->getUniformfv("brightness", &value);
   std::cout << "read back: " << value << "\n";
