@@ -1,4 +1,6 @@
 // Quorvel: volumetric clouds drawn as a stack of shaded slices.
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
 
@@ -9,6 +11,15 @@
 #include "window.h"
 
 namespace {
+
+const char* const kLogFile = "logfile.txt";
+
+// Opening a FIFO for writing waits for a reader, which may never come: it is
+// a log that cannot be created, like a directory of that name.
+bool isFifo(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISFIFO(info.st_mode);
+}
 
 // One frame; false once the user has asked to quit.
 bool runFrame() {
@@ -27,7 +38,8 @@ bool runFrame() {
 int main() {
   // Initialization: everything written to the standard output stream goes to
   // the log. The console buffer must be back before the log file closes.
-  std::ofstream log("logfile.txt");
+  std::ofstream log;
+  if (!isFifo(kLogFile)) log.open(kLogFile);
   std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
 
   glfwInit();
