@@ -1,4 +1,5 @@
 // Quorvel: volumetric clouds drawn as a stack of shaded slices.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -13,6 +14,22 @@
 namespace {
 
 const char* const kLogFile = "logfile.txt";
+
+// Set by SIGINT or SIGTERM.
+volatile sig_atomic_t quitSignalled = 0;
+
+void signalQuit(int /*signal*/) { quitSignalled = 1; }
+
+// Ctrl+C and SIGTERM end the run at the end of the pass, as Escape does. A
+// second one ends the process at once, as before: a frame that never ends (a
+// shader caught in an endless loop) cannot be left any other way.
+void catchQuitSignals() {
+  struct sigaction action = {};
+  action.sa_handler = signalQuit;
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // Opening a FIFO for writing waits for a reader, which may never come: it is
 // a log that cannot be created, like a directory of that name.
@@ -30,7 +47,7 @@ bool runFrame() {
   swapBuffers();
   // Input is read after the swap, so a drag shows from the next frame on.
   readMouse();
-  return !escapePressed() && windowOpened();
+  return !escapePressed() && windowOpened() && !quitSignalled;
 }
 
 }  // namespace
@@ -64,6 +81,7 @@ int main() {
   glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
 
   // Main loop
+  catchQuitSignals();
   bool running = true;
   while (running) running = runFrame();
 
