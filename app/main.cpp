@@ -22,13 +22,15 @@ void signalQuit(int /*signal*/) { quitSignalled = 1; }
 
 // Ctrl+C and SIGTERM end the run at the end of the pass, as Escape does. A
 // second one ends the process at once, as before: a frame that never ends (a
-// shader caught in an endless loop) cannot be left any other way.
-void catchQuitSignals() {
+// shader caught in an endless loop) cannot be left any other way. A signal
+// ignored from the start (nohup, a script's background job) stays ignored.
+void catchQuitSignal(int number) {
   struct sigaction action = {};
+  if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
   action.sa_handler = signalQuit;
   action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  sigemptyset(&action.sa_mask);
+  sigaction(number, &action, nullptr);
 }
 
 // Opening a FIFO for writing waits for a reader, which may never come: it is
@@ -81,7 +83,8 @@ int main() {
   glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
 
   // Main loop
-  catchQuitSignals();
+  catchQuitSignal(SIGINT);
+  catchQuitSignal(SIGTERM);
   bool running = true;
   while (running) running = runFrame();
 
