@@ -71,11 +71,110 @@ char* allocateLog(GLint length) {
   return buffer;
 }
 
-void writeUniformNotFound(const char* name) { std::cout << "Error: can't find uniform variable \"" << name << "\"\n"; }
+// A null name is one that no program holds; streaming it would put the log
+// stream in a failed state and silence everything after it.
+void writeUniformNotFound(const char* name) {
+  std::cout << "Error: can't find uniform variable \"" << (name ? name : "") << "\"\n";
+}
 
 bool isRegularFile(const char* path) {
   struct stat info;
   return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The OpenGL 2.0 entry points that the library calls. A GL older than 2.0 may
+// offer the shading language through the shader-object extension alone, so
+// each is taken from the extension where the GL lacks it, once the loader has
+// started. Each pair shares one signature (an extension handle is a GL 2.0
+// object name here, or the pairs would not compile), and the extension's
+// status and log-length queries take the same values as GL 2.0's.
+struct GL2EntryPoints {
+  PFNGLGETSHADERIVPROC getShaderiv;
+  PFNGLCREATEPROGRAMPROC createProgram;
+  PFNGLDELETEPROGRAMPROC deleteProgram;
+  PFNGLATTACHSHADERPROC attachShader;
+  PFNGLDETACHSHADERPROC detachShader;
+  PFNGLLINKPROGRAMPROC linkProgram;
+  PFNGLGETPROGRAMIVPROC getProgramiv;
+  PFNGLGETPROGRAMINFOLOGPROC getProgramInfoLog;
+  PFNGLUSEPROGRAMPROC useProgram;
+  PFNGLGETUNIFORMLOCATIONPROC getUniformLocation;
+  PFNGLUNIFORM1FPROC uniform1f;
+  PFNGLUNIFORM2FPROC uniform2f;
+  PFNGLUNIFORM3FPROC uniform3f;
+  PFNGLUNIFORM4FPROC uniform4f;
+  PFNGLUNIFORM1IPROC uniform1i;
+  PFNGLUNIFORM2IPROC uniform2i;
+  PFNGLUNIFORM3IPROC uniform3i;
+  PFNGLUNIFORM4IPROC uniform4i;
+  PFNGLUNIFORM1FVPROC uniform1fv;
+  PFNGLUNIFORM2FVPROC uniform2fv;
+  PFNGLUNIFORM3FVPROC uniform3fv;
+  PFNGLUNIFORM4FVPROC uniform4fv;
+  PFNGLUNIFORM1IVPROC uniform1iv;
+  PFNGLUNIFORM2IVPROC uniform2iv;
+  PFNGLUNIFORM3IVPROC uniform3iv;
+  PFNGLUNIFORM4IVPROC uniform4iv;
+  PFNGLUNIFORMMATRIX2FVPROC uniformMatrix2fv;
+  PFNGLUNIFORMMATRIX3FVPROC uniformMatrix3fv;
+  PFNGLUNIFORMMATRIX4FVPROC uniformMatrix4fv;
+  PFNGLGETUNIFORMFVPROC getUniformfv;
+  PFNGLGETUNIFORMIVPROC getUniformiv;
+  PFNGLVERTEXATTRIB1FPROC vertexAttrib1f;
+  PFNGLVERTEXATTRIB2FPROC vertexAttrib2f;
+  PFNGLVERTEXATTRIB3FPROC vertexAttrib3f;
+  PFNGLVERTEXATTRIB4FPROC vertexAttrib4f;
+};
+
+GL2EntryPoints gl2 = {};
+// Every function that the library calls exists, in one form or the other.
+bool entryPointsFound = false;
+
+void chooseEntryPoints() {
+  // The stage objects call the extension's own functions only.
+  bool found = glCreateShaderObjectARB && glShaderSourceARB && glCompileShaderARB && glGetObjectParameterivARB &&
+               glGetInfoLogARB && glDeleteObjectARB && glGetAttribLocationARB;
+  auto either = [&found](auto core, auto extension) {
+    auto chosen = core ? core : extension;
+    found = found && chosen;
+    return chosen;
+  };
+  gl2.getShaderiv = either(glGetShaderiv, glGetObjectParameterivARB);
+  gl2.createProgram = either(glCreateProgram, glCreateProgramObjectARB);
+  gl2.deleteProgram = either(glDeleteProgram, glDeleteObjectARB);
+  gl2.attachShader = either(glAttachShader, glAttachObjectARB);
+  gl2.detachShader = either(glDetachShader, glDetachObjectARB);
+  gl2.linkProgram = either(glLinkProgram, glLinkProgramARB);
+  gl2.getProgramiv = either(glGetProgramiv, glGetObjectParameterivARB);
+  gl2.getProgramInfoLog = either(glGetProgramInfoLog, glGetInfoLogARB);
+  gl2.useProgram = either(glUseProgram, glUseProgramObjectARB);
+  gl2.getUniformLocation = either(glGetUniformLocation, glGetUniformLocationARB);
+  gl2.uniform1f = either(glUniform1f, glUniform1fARB);
+  gl2.uniform2f = either(glUniform2f, glUniform2fARB);
+  gl2.uniform3f = either(glUniform3f, glUniform3fARB);
+  gl2.uniform4f = either(glUniform4f, glUniform4fARB);
+  gl2.uniform1i = either(glUniform1i, glUniform1iARB);
+  gl2.uniform2i = either(glUniform2i, glUniform2iARB);
+  gl2.uniform3i = either(glUniform3i, glUniform3iARB);
+  gl2.uniform4i = either(glUniform4i, glUniform4iARB);
+  gl2.uniform1fv = either(glUniform1fv, glUniform1fvARB);
+  gl2.uniform2fv = either(glUniform2fv, glUniform2fvARB);
+  gl2.uniform3fv = either(glUniform3fv, glUniform3fvARB);
+  gl2.uniform4fv = either(glUniform4fv, glUniform4fvARB);
+  gl2.uniform1iv = either(glUniform1iv, glUniform1ivARB);
+  gl2.uniform2iv = either(glUniform2iv, glUniform2ivARB);
+  gl2.uniform3iv = either(glUniform3iv, glUniform3ivARB);
+  gl2.uniform4iv = either(glUniform4iv, glUniform4ivARB);
+  gl2.uniformMatrix2fv = either(glUniformMatrix2fv, glUniformMatrix2fvARB);
+  gl2.uniformMatrix3fv = either(glUniformMatrix3fv, glUniformMatrix3fvARB);
+  gl2.uniformMatrix4fv = either(glUniformMatrix4fv, glUniformMatrix4fvARB);
+  gl2.getUniformfv = either(glGetUniformfv, glGetUniformfvARB);
+  gl2.getUniformiv = either(glGetUniformiv, glGetUniformivARB);
+  gl2.vertexAttrib1f = either(glVertexAttrib1f, glVertexAttrib1fARB);
+  gl2.vertexAttrib2f = either(glVertexAttrib2f, glVertexAttrib2fARB);
+  gl2.vertexAttrib3f = either(glVertexAttrib3f, glVertexAttrib3fARB);
+  gl2.vertexAttrib4f = either(glVertexAttrib4f, glVertexAttrib4fARB);
+  entryPointsFound = found;
 }
 
 }  // namespace
@@ -89,6 +188,7 @@ bool initGLExtensions() {
     extensionsReady = false;
     return false;
   }
+  chooseEntryPoints();
   writeImplementationReport();
   probeGLSL();
   return true;
@@ -114,6 +214,9 @@ bool probeGLSL() {
       glslAvailable = false;
     }
   }
+  // A GL may name the extensions without offering all their functions; the
+  // library then has nothing to call and refuses, rather than crash.
+  if (!entryPointsFound) glslAvailable = false;
   std::cout << (glslAvailable ? "[OK] OpenGL Shading Language is available!\n\n"
                               : "[FAILED] OpenGL Shading Language is not available...\n\n");
   return glslAvailable;
@@ -230,7 +333,7 @@ const char* glShaderObject::getCompilerLog() {
   if (handle == 0) return glslErrorTexts[kNoShaderHandle];
 
   GLint length = 0;
-  glGetShaderiv(handle, GL_INFO_LOG_LENGTH, &length);
+  gl2.getShaderiv(handle, GL_INFO_LOG_LENGTH, &length);
   CHECK_GL_ERRORS();
   if (length > 1) {
     std::free(compiler_log);
@@ -243,14 +346,19 @@ const char* glShaderObject::getCompilerLog() {
   return compiler_log ? compiler_log : glslErrorTexts[kNoCompilerLog];
 }
 
-GLint glShaderObject::getAttribLocation(const char* name) { return glGetAttribLocationARB(handle, name); }
+GLint glShaderObject::getAttribLocation(const char* name) {
+  // Before the loader starts, or without the shading language, there may be
+  // no function to call.
+  if (!glslAvailable) return -1;
+  return glGetAttribLocationARB(handle, name);
+}
 
 // ---------------------------------------------------------------------------
 // Program objects
 
 glShader::glShader() : handle(0), link_log(nullptr), linked(false), owns_objects(false), enabled(true) {
   if (glslAvailable) {
-    handle = glCreateProgram();
+    handle = gl2.createProgram();
   } else {
     std::cout << "**ERROR: OpenGL Shading Language is NOT available!" << std::endl;
   }
@@ -260,11 +368,11 @@ glShader::~glShader() {
   std::free(link_log);
   if (!glslAvailable) return;
   for (glShaderObject* object : objects) {
-    glDetachShader(handle, object->handle);
+    gl2.detachShader(handle, object->handle);
     CHECK_GL_ERRORS();
     if (owns_objects) delete object;
   }
-  glDeleteProgram(handle);
+  gl2.deleteProgram(handle);
   CHECK_GL_ERRORS();
 }
 
@@ -286,18 +394,18 @@ bool glShader::link() {
   if (linked) {
     std::cout << "**warning** Object is already linked, trying to link again" << std::endl;
     for (glShaderObject* object : objects) {
-      glDetachShader(handle, object->handle);
+      gl2.detachShader(handle, object->handle);
       CHECK_GL_ERRORS();
     }
   }
   for (glShaderObject* object : objects) {
-    glAttachShader(handle, object->handle);
+    gl2.attachShader(handle, object->handle);
     CHECK_GL_ERRORS();
   }
-  glLinkProgram(handle);
+  gl2.linkProgram(handle);
   CHECK_GL_ERRORS();
   GLint status = 0;
-  glGetProgramiv(handle, GL_LINK_STATUS, &status);
+  gl2.getProgramiv(handle, GL_LINK_STATUS, &status);
   CHECK_GL_ERRORS();
   if (status != 0) {
     linked = true;
@@ -312,14 +420,14 @@ const char* glShader::getLinkerLog() {
   if (handle == 0) return glslErrorTexts[kNoProgramHandle];
 
   GLint length = 0;
-  glGetProgramiv(handle, GL_INFO_LOG_LENGTH, &length);
+  gl2.getProgramiv(handle, GL_INFO_LOG_LENGTH, &length);
   CHECK_GL_ERRORS();
   if (length > 1) {
     std::free(link_log);
     link_log = allocateLog(length);
     if (!link_log) return glslErrorTexts[kOutOfMemory];
     GLsizei written = 0;
-    glGetProgramInfoLog(handle, length, &written, link_log);
+    gl2.getProgramInfoLog(handle, length, &written, link_log);
     CHECK_GL_ERRORS();
   }
   return link_log ? link_log : glslErrorTexts[kNoLinkerLog];
@@ -327,20 +435,25 @@ const char* glShader::getLinkerLog() {
 
 void glShader::bind() {
   if (glslAvailable && handle != 0 && enabled && linked) {
-    glUseProgram(handle);
+    gl2.useProgram(handle);
     CHECK_GL_ERRORS();
   }
 }
 
 void glShader::unbind() {
   if (glslAvailable && enabled) {
-    glUseProgram(0);
+    gl2.useProgram(0);
     CHECK_GL_ERRORS();
   }
 }
 
 GLint glShader::getUniformLocation(const char* name) {
-  GLint location = glGetUniformLocation(handle, name);
+  if (!glslAvailable) return -1;
+  if (!name) {
+    writeUniformNotFound(name);
+    return -1;
+  }
+  GLint location = gl2.getUniformLocation(handle, name);
   if (location == -1) writeUniformNotFound(name);
   CHECK_GL_ERRORS();
   return location;
@@ -363,97 +476,107 @@ bool setUniform(glShader& program, const char* name, Upload upload) {
 }  // namespace
 
 bool glShader::setUniform1f(const char* name, GLfloat x) {
-  return setUniform(*this, name, [&](GLint at) { glUniform1f(at, x); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform1f(at, x); });
 }
 bool glShader::setUniform2f(const char* name, GLfloat x, GLfloat y) {
-  return setUniform(*this, name, [&](GLint at) { glUniform2f(at, x, y); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform2f(at, x, y); });
 }
 bool glShader::setUniform3f(const char* name, GLfloat x, GLfloat y, GLfloat z) {
-  return setUniform(*this, name, [&](GLint at) { glUniform3f(at, x, y, z); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform3f(at, x, y, z); });
 }
 bool glShader::setUniform4f(const char* name, GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
-  return setUniform(*this, name, [&](GLint at) { glUniform4f(at, x, y, z, w); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform4f(at, x, y, z, w); });
 }
 bool glShader::setUniform1i(const char* name, GLint x) {
-  return setUniform(*this, name, [&](GLint at) { glUniform1i(at, x); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform1i(at, x); });
 }
 bool glShader::setUniform2i(const char* name, GLint x, GLint y) {
-  return setUniform(*this, name, [&](GLint at) { glUniform2i(at, x, y); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform2i(at, x, y); });
 }
 bool glShader::setUniform3i(const char* name, GLint x, GLint y, GLint z) {
-  return setUniform(*this, name, [&](GLint at) { glUniform3i(at, x, y, z); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform3i(at, x, y, z); });
 }
 bool glShader::setUniform4i(const char* name, GLint x, GLint y, GLint z, GLint w) {
-  return setUniform(*this, name, [&](GLint at) { glUniform4i(at, x, y, z, w); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform4i(at, x, y, z, w); });
 }
 bool glShader::setUniform1fv(const char* name, GLsizei count, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform1fv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform1fv(at, count, values); });
 }
 bool glShader::setUniform2fv(const char* name, GLsizei count, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform2fv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform2fv(at, count, values); });
 }
 bool glShader::setUniform3fv(const char* name, GLsizei count, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform3fv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform3fv(at, count, values); });
 }
 bool glShader::setUniform4fv(const char* name, GLsizei count, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform4fv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform4fv(at, count, values); });
 }
 bool glShader::setUniform1iv(const char* name, GLsizei count, const GLint* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform1iv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform1iv(at, count, values); });
 }
 bool glShader::setUniform2iv(const char* name, GLsizei count, const GLint* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform2iv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform2iv(at, count, values); });
 }
 bool glShader::setUniform3iv(const char* name, GLsizei count, const GLint* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform3iv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform3iv(at, count, values); });
 }
 bool glShader::setUniform4iv(const char* name, GLsizei count, const GLint* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniform4iv(at, count, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniform4iv(at, count, values); });
 }
 bool glShader::setUniformMatrix2fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniformMatrix2fv(at, count, transpose, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniformMatrix2fv(at, count, transpose, values); });
 }
 bool glShader::setUniformMatrix3fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniformMatrix3fv(at, count, transpose, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniformMatrix3fv(at, count, transpose, values); });
 }
 bool glShader::setUniformMatrix4fv(const char* name, GLsizei count, bool transpose, const GLfloat* values) {
-  return setUniform(*this, name, [&](GLint at) { glUniformMatrix4fv(at, count, transpose, values); });
+  return setUniform(*this, name, [&](GLint at) { gl2.uniformMatrix4fv(at, count, transpose, values); });
 }
 
+namespace {
+
 // The read-backs report neither GL errors nor a disabled program: they are
-// for inspection, and a miss still reaches the GL.
-void glShader::getUniformfv(const char* name, GLfloat* values) {
+// for inspection, and a miss still reaches the GL. A null name does not.
+template <typename Read>
+void readUniform(GLuint program, const char* name, Read read) {
   if (!glslAvailable) return;
-  GLint location = glGetUniformLocation(handle, name);
+  if (!name) {
+    writeUniformNotFound(name);
+    return;
+  }
+  GLint location = gl2.getUniformLocation(program, name);
   if (location == -1) writeUniformNotFound(name);
-  glGetUniformfv(handle, location, values);
+  read(location);
+}
+
+}  // namespace
+
+void glShader::getUniformfv(const char* name, GLfloat* values) {
+  readUniform(handle, name, [&](GLint at) { gl2.getUniformfv(handle, at, values); });
 }
 
 void glShader::getUniformiv(const char* name, GLint* values) {
-  if (!glslAvailable) return;
-  GLint location = glGetUniformLocation(handle, name);
-  if (location == -1) writeUniformNotFound(name);
-  glGetUniformiv(handle, location, values);
+  readUniform(handle, name, [&](GLint at) { gl2.getUniformiv(handle, at, values); });
 }
 
 bool glShader::setVertexAttrib1f(GLuint index, GLfloat x) {
   if (!glslAvailable) return false;
-  if (enabled) glVertexAttrib1f(index, x);
+  if (enabled) gl2.vertexAttrib1f(index, x);
   return true;
 }
 bool glShader::setVertexAttrib2f(GLuint index, GLfloat x, GLfloat y) {
   if (!glslAvailable) return false;
-  if (enabled) glVertexAttrib2f(index, x, y);
+  if (enabled) gl2.vertexAttrib2f(index, x, y);
   return true;
 }
 bool glShader::setVertexAttrib3f(GLuint index, GLfloat x, GLfloat y, GLfloat z) {
   if (!glslAvailable) return false;
-  if (enabled) glVertexAttrib3f(index, x, y, z);
+  if (enabled) gl2.vertexAttrib3f(index, x, y, z);
   return true;
 }
 bool glShader::setVertexAttrib4f(GLuint index, GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
   if (!glslAvailable) return false;
-  if (enabled) glVertexAttrib4f(index, x, y, z, w);
+  if (enabled) gl2.vertexAttrib4f(index, x, y, z, w);
   return true;
 }
 

@@ -45,6 +45,7 @@ public:
   bool compile();
   // The GL compiler log, or one of glslErrorTexts when there is none.
   const char* getCompilerLog();
+  // -1 without a GL call while the shading language is unavailable.
   GLint getAttribLocation(const char* name);
 
   int32_t stage;
@@ -78,6 +79,8 @@ public:
   void bind();
   void unbind();
 
+  // -1 when the name is not found (a null name never is), or without a GL
+  // call while the shading language is unavailable.
   GLint getUniformLocation(const char* name);
 
   bool setUniform1f(const char* name, GLfloat x);

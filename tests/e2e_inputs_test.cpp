@@ -255,6 +255,21 @@ TEST(Surroundings, ADirectoryInThePlaceOfTheLogDoesNotStopTheRun) {
   EXPECT_TRUE(std::filesystem::is_empty(app.path("logfile.txt")));
 }
 
+// Opening a FIFO waits for a reader; none comes here.
+TEST(Surroundings, AFifoInThePlaceOfTheLogDoesNotStopTheRun) {
+  AppSession app;
+  ASSERT_EQ(mkfifo(app.path("logfile.txt").c_str(), 0600), 0);
+  expectEndedWith(runForFrames(app), 0);
+  EXPECT_TRUE(std::filesystem::is_fifo(app.path("logfile.txt")));
+}
+
+TEST(Surroundings, ALogLinkedElsewhereIsWrittenThere) {
+  AppSession app;
+  std::filesystem::create_symlink("elsewhere.txt", app.path("logfile.txt"));
+  expectEndedWith(runForFrames(app), 0);
+  EXPECT_EQ(readFile(app.path("elsewhere.txt")), normalLog());
+}
+
 TEST(Surroundings, ALogThatCannotBeCreatedDoesNotStopTheRun) {
   AppSession app;
   std::filesystem::create_symlink("missing/logfile.txt", app.path("logfile.txt"));

@@ -3,6 +3,7 @@
 // out. Every run has a working directory of its own.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <regex>
 
@@ -74,6 +75,16 @@ TEST(Quitting, ACloseRequestDuringADragEndsTheRun) {
   app.requestClose();
   expectEndedWith(app.waitForEnd(), 0);
   EXPECT_EQ(app.log(), normalLog());
+}
+
+TEST(Quitting, CtrlCOrSigtermEndsTheRunAsEscapeDoes) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    AppSession app;
+    ASSERT_TRUE(app.startRunning()) << app.endReport();
+    app.sendSignal(signal);
+    expectEndedWith(app.waitForEnd(), 0);
+    EXPECT_EQ(app.log(), normalLog()) << "signal " << signal;
+  }
 }
 
 // A window manager minimises a window by unmapping it.

@@ -138,6 +138,27 @@ TEST_F(Uniforms, EverySetterReportsAMissingNameAndSetsNothing) {
   }
 }
 
+// Streaming a null name would silence the log for good, and a read-back that
+// reached the GL with location -1 would leave a GL error for the teardown.
+TEST_F(Uniforms, ANullNameIsANameNotFoundAndNeverReachesTheGL) {
+  glShader* program = build(kEveryUniformVertex, kGoodFragment);
+  ASSERT_NE(program, nullptr);
+  program->bind();
+  const std::string notFound = "Error: can't find uniform variable \"\"\n";
+  GLfloat floats[1] = {};
+  GLint ints[1] = {};
+  LogCapture log;
+  std::string expected;
+  for (const SetterCase& setter : everySetter()) {
+    EXPECT_FALSE(setter.set(*program, nullptr)) << setter.uniform;
+    expected += notFound;
+  }
+  EXPECT_EQ(program->getUniformLocation(nullptr), -1);
+  program->getUniformfv(nullptr, floats);
+  program->getUniformiv(nullptr, ints);
+  EXPECT_EQ(log.text(), expected + notFound + notFound + notFound);
+}
+
 TEST_F(Uniforms, LocationLookupsReportOnlyMisses) {
   glShader* program = build(kGoodVertex, kGoodFragment);
   ASSERT_NE(program, nullptr);

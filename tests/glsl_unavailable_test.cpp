@@ -12,11 +12,14 @@ namespace {
 
 const char* const kNotAvailable = "**ERROR: OpenGL Shading Language is NOT available!\n";
 
-std::string runWithoutGLSL(const std::vector<std::string>& arguments) {
+const std::map<std::string, std::string> kNoVertexShaders{{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}};
+
+std::string runWithoutGLSL(const std::vector<std::string>& arguments,
+                           const std::map<std::string, std::string>& gl = kNoVertexShaders) {
   std::vector<std::string> argv{std::string(QUORVEL_TOOL_DIR) + "/glsl_unavailable"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ProcessOptions options;
-  options.setEnv = {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}};
+  options.setEnv = gl;
   ProcessResult result = runProcess(argv, options);
   EXPECT_EQ(result.status, 0) << result.output;
   return result.output;
@@ -70,7 +73,16 @@ TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
                                              "log: [e00] GLSL is not available!\n"
                                              "setters: false false false false\n"
                                              "attribute: false\n"
+                                             "locations: -1 -1\n"
                                              "read back: 42\n");
+}
+
+// A GL below 2.0 that names the shader-object extension but lacks one of its
+// functions leaves the library nothing to call in its place.
+TEST_F(WithoutGLSL, AMissingExtensionFunctionOnAnOlderGLCountsAsNoGLSL) {
+  EXPECT_EQ(runWithoutGLSL({"program"}, {{"MESA_GL_VERSION_OVERRIDE", "1.5"},
+                                         {"QUORVEL_HIDDEN_GL_FUNCTION", "glCreateProgramObjectARB"}}),
+            runWithoutGLSL({"program"}));
 }
 
 // Switches the library's gate off for a while on the test's own GL, to reach

@@ -1,15 +1,19 @@
 // What the user sees of the real program with the shipped shader pair: a
 // pair that fits the program, a cloud that reads as vapour lit from behind
-// at rest and turned, the three axes while dragging and a turned volume
-// after the release.
+// at rest and turned (also on a GL that offers the shading language only
+// through its extensions), the three axes while dragging and a turned
+// volume after the release.
 #include "screenshot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <string>
 
 #include "app_session.h"
 #include "cloud_figures.h"
+#include "expected_log.h"
 
 namespace {
 
@@ -156,6 +160,25 @@ TEST_F(Screenshots, DraggingShowsTheAxesAndTheReleaseLeavesTheVolumeTurned) {
   EXPECT_LT(after.red, kAxisPixels);
   EXPECT_LT(after.blue, kAxisPixels);
   EXPECT_GE(shareDiffering(released, rest), kTurnedShare);
+}
+
+// A GL older than 2.0 that offers the shading language through the
+// shader-object extension alone.
+const std::map<std::string, std::string> kVersionOnePointFive{{"MESA_GL_VERSION_OVERRIDE", "1.5"}};
+
+class OlderGLScreenshots : public Screenshots {
+protected:
+  OlderGLScreenshots() { session.options.setEnv = kVersionOnePointFive; }
+};
+
+TEST_F(OlderGLScreenshots, AVersionOnePointFiveGLDrawsTheCloudsAndLogsAsAVersionTwoGL) {
+  Picture rest = shot();
+  ASSERT_FALSE(rest.pixels.empty());
+  expectVapourLitFromBehind(rest);
+  session.pressEscape();
+  expectEndedWith(session.waitForEnd(), 0);
+  EXPECT_EQ(session.log(), startupReport(kVersionOnePointFive) +
+                               buildSections(shippedShader("Quorvel.vert"), shippedShader("Quorvel.frag")));
 }
 
 }  // namespace

@@ -114,6 +114,8 @@ void AppSession::pressEscape() {
 
 void AppSession::requestClose() { runProcess({std::string(QUORVEL_TOOL_DIR) + "/send_close_request", windowId_}); }
 
+void AppSession::sendSignal(int number) { kill(pid_, number); }
+
 void AppSession::moveMouse(int x, int y) {
   xdotool({"mousemove", "--window", windowId_, "--sync", std::to_string(x), std::to_string(y)});
 }

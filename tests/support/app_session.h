@@ -43,6 +43,8 @@ public:
   void pressEscape();
   // What a window manager's close button sends.
   void requestClose();
+  // As Ctrl+C (SIGINT) or kill (SIGTERM) sends it.
+  void sendSignal(int number);
   // Moves the pointer to a point of the window.
   void moveMouse(int x, int y);
   void setLeftButton(bool down);

@@ -1,6 +1,7 @@
 // Runs the shader library on the GL it is given and prints what it writes and
 // returns, so that tests can watch it on a GL without the shading language
-// (Mesa's switches only take effect in a fresh process). The first line says
+// (Mesa's switches only take effect in a fresh process) or without one of its
+// functions (QUORVEL_HIDDEN_GL_FUNCTION, hidden_gl_function.c). The first line says
 // whether the probe found the shading language; the start-up report itself
 // is left out. Scenarios: "stage FILE", "program", "files VERT FRAG",
 // "fragment-only".
@@ -46,6 +47,8 @@ void program() {
             << " " << program->setUniform3fv("b", 1, matrix) << " "
             << program->setUniformMatrix4fv("c", 1, false, matrix) << "\n";
   std::cout << "attribute: " << program->setVertexAttrib4f(1, 1, 2, 3, 4) << "\n";
+  std::cout << "locations: " << program->getUniformLocation("brightness") << " "
+            << fragment.getAttribLocation("position") << "\n";
   GLfloat value = 42;
   program->getUniformfv("brightness", &value);
   std::cout << "read back: " << value << "\n";

@@ -27,6 +27,9 @@ std::map<int, std::string>& outputFiles() {
   dup2(nullInput, STDIN_FILENO);
   // A process group of its own, so a time-out kills what it started too.
   setpgid(0, 0);
+  // As a terminal starts a program, even where the tests run as a script's
+  // background job, which ignores Ctrl+C.
+  signal(SIGINT, SIG_DFL);
   if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
   for (const auto& name : options.unsetEnv) unsetenv(name.c_str());
   for (const auto& [name, value] : options.setEnv) setenv(name.c_str(), value.c_str(), 1);
