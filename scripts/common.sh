@@ -37,3 +37,19 @@ with_display() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" "$@"
   fi
 }
+
+# Starts the program in a directory of its own with a copy of the shader pair
+# and waits for its window: sets program_pid and program_window, or says why
+# not and returns 1 (the program killed if it still runs).
+start_in() {
+  local dir=$1
+  cp "$repo/shaders/Quorvel.vert" "$repo/shaders/Quorvel.frag" "$dir"
+  cd "$dir"
+  "$build_dir/quorvel" &
+  program_pid=$!
+  program_window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1)
+  [ -n "$program_window" ] && return 0
+  echo "FAIL: no window appeared; log: $dir/logfile.txt"
+  kill "$program_pid" 2>/dev/null
+  return 1
+}

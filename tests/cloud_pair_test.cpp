@@ -1,8 +1,9 @@
 // The shipped cloud shader pair as the program draws it: fed on every
 // uniform on any GL 2.0, a cloud that ends well inside the volume at any turn,
 // culled only where there is no cloud, lit from the light's side, and a drag
-// preview with the same outline and light, without the fine detail. The benchmark that times it
-// is run once to see that its table and ratios come out.
+// preview with the same outline and light, without the fine detail. The
+// benchmark that times it is run once to see that its table and ratios come
+// out.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -312,8 +313,9 @@ Picture asPicture(const Frame& frame) {
   Picture picture;
   picture.width = frame.width;
   picture.height = frame.height;
-  for (size_t i = 0; i + 2 < frame.rgb.size(); i += 3)
+  for (size_t i = 0; i + 2 < frame.rgb.size(); i += 3) {
     picture.pixels.push_back({frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]});
+  }
   return picture;
 }
 
