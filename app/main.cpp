@@ -1,7 +1,7 @@
 // Quorvel: volumetric clouds drawn as a stack of shaded slices.
 #include <signal.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -24,6 +24,15 @@ void signalQuit(int /*signal*/) { quitSignalled = 1; }
 // second one ends the process at once, as before: a frame that never ends (a
 // shader caught in an endless loop) cannot be left any other way. A signal
 // ignored from the start (nohup, a script's background job) stays ignored.
+#ifdef _WIN32
+// The C runtime on Windows has signal() only. Its handlers are one-shot (the
+// runtime puts the default back before calling one), so a second signal ends
+// the process as SA_RESETHAND does; signal() also tells what it replaced, so
+// an ignored signal gets its SIG_IGN back at once.
+void catchQuitSignal(int number) {
+  if (signal(number, signalQuit) == SIG_IGN) signal(number, SIG_IGN);
+}
+#else
 void catchQuitSignal(int number) {
   struct sigaction action = {};
   if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
@@ -32,12 +41,13 @@ void catchQuitSignal(int number) {
   sigemptyset(&action.sa_mask);
   sigaction(number, &action, nullptr);
 }
+#endif
 
 // Opening a FIFO for writing waits for a reader, which may never come: it is
 // a log that cannot be created, like a directory of that name.
 bool isFifo(const char* path) {
-  struct stat info;
-  return stat(path, &info) == 0 && S_ISFIFO(info.st_mode);
+  std::error_code error;
+  return std::filesystem::is_fifo(path, error);
 }
 
 // One frame; false once the user has asked to quit.

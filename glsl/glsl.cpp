@@ -1,11 +1,11 @@
 #include "glsl.h"
 
 #include <GL/glu.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -77,9 +77,11 @@ void writeUniformNotFound(const char* name) {
   std::cout << "Error: can't find uniform variable \"" << (name ? name : "") << "\"\n";
 }
 
+// std::filesystem rather than stat: Windows' stat has 32-bit sizes and no
+// S_ISREG.
 bool isRegularFile(const char* path) {
-  struct stat info;
-  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
 }
 
 // The OpenGL 2.0 entry points that the library calls. A GL older than 2.0 may

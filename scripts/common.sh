@@ -9,17 +9,27 @@ packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri li
           libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace
           valgrind clang-format clang-tidy pkg-config)
 
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the packages named (the project's own list by default) that are
+# missing; options for apt-get install come first: ensure_packages
+# --no-install-recommends wine.
 ensure_packages() {
-  local missing=()
-  for package in "${packages[@]}"; do
+  local options=() missing=() package
+  while [ $# -gt 0 ] && [ "${1#-}" != "$1" ]; do
+    options+=("$1")
+    shift
+  done
+  [ $# -gt 0 ] || set -- "${packages[@]}"
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
-  local sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
 build_project() {
@@ -38,14 +48,17 @@ with_display() {
   fi
 }
 
-# Starts the program in a directory of its own with a copy of the shader pair
+# Starts the program (or the command given after the directory) in a
+# directory of its own, with a copy of the shader pair unless one is there,
 # and waits for its window: sets program_pid and program_window, or says why
 # not and returns 1 (the program killed if it still runs).
 start_in() {
   local dir=$1
-  cp "$repo/shaders/Quorvel.vert" "$repo/shaders/Quorvel.frag" "$dir"
+  shift
+  [ $# -gt 0 ] || set -- "$build_dir/quorvel"
+  cp -n "$repo/shaders/Quorvel.vert" "$repo/shaders/Quorvel.frag" "$dir"
   cd "$dir"
-  "$build_dir/quorvel" &
+  "$@" &
   program_pid=$!
   program_window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1)
   [ -n "$program_window" ] && return 0

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "files.h"
 #include "gl_context.h"
 #include "glsl_support.h"
-#include "process.h"
 
 namespace {
 

@@ -8,8 +8,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -77,27 +75,4 @@ ProcessResult waitProcess(int pid, int timeoutSeconds) {
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
   return waitProcess(startProcess(argv, options), options.timeoutSeconds);
-}
-
-std::string makeTempDir() {
-  char path[] = "/tmp/quorvel-test-XXXXXX";
-  return mkdtemp(path);
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary);
-  file << text;
-}
-
-void copyShaderPair(const std::string& directory) {
-  for (const char* name : {"Quorvel.vert", "Quorvel.frag"}) {
-    writeFile(directory + "/" + name, readFile(std::string(QUORVEL_SHADER_DIR) + "/" + name));
-  }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+
 struct ProcessResult {
   int status = -1;        // exit status, or 128 + signal number
   bool timedOut = false;  // killed after the time limit
@@ -24,12 +26,5 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
 // Starts a program and returns at once; wait with waitProcess.
 int startProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 ProcessResult waitProcess(int pid, int timeoutSeconds);
-
-// A fresh empty directory under the system's temporary directory.
-std::string makeTempDir();
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text);
-// Copies the shipped shader pair into a directory.
-void copyShaderPair(const std::string& directory);
 
 #endif

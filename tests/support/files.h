@@ -1,0 +1,14 @@
+// Files and directories for tests, on every system the library builds for.
+#ifndef QUORVEL_TEST_FILES_H
+#define QUORVEL_TEST_FILES_H
+
+#include <string>
+
+// A fresh empty directory under the system's temporary directory.
+std::string makeTempDir();
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+// Copies the shipped shader pair into a directory.
+void copyShaderPair(const std::string& directory);
+
+#endif
