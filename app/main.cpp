@@ -40,6 +40,17 @@ bool isFifo(const char* path) {
   return stat(path, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
+// The GL state, the shader program and the noise textures; false when the
+// program or a texture cannot be made.
+bool prepareScene() {
+  initGLState();
+  initGLExtensions();
+  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
+  if (!cloudShader) return false;
+  createPermTexture(&permTextureId);
+  return createGradTexture(&gradTextureId);
+}
+
 // One frame; false once the user has asked to quit.
 bool runFrame() {
   updateFrameRate();
@@ -68,29 +79,21 @@ int main() {
     log.close();
     return 1;
   }
-  initGLState();
-  initGLExtensions();
-  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
-  if (!cloudShader) {
-    std::cout.rdbuf(consoleBuffer);
-    glfwTerminate();
-    log.close();
-    return 1;
-  }
-  createPermTexture(&permTextureId);
-  createGradTexture(&gradTextureId);
-  glfwSwapInterval(0);
-  glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+  bool prepared = prepareScene();
+  if (prepared) {
+    glfwSwapInterval(0);
+    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
 
-  // Main loop
-  catchQuitSignal(SIGINT);
-  catchQuitSignal(SIGTERM);
-  bool running = true;
-  while (running) running = runFrame();
+    // Main loop
+    catchQuitSignal(SIGINT);
+    catchQuitSignal(SIGTERM);
+    bool running = true;
+    while (running) running = runFrame();
+  }
 
   // De-initialization
   std::cout.rdbuf(consoleBuffer);
   glfwTerminate();
   log.close();
-  return 0;
+  return prepared ? 0 : 1;
 }
