@@ -15,22 +15,39 @@ namespace {
 
 const char* const kLogFile = "logfile.txt";
 
-// Set by SIGINT or SIGTERM.
+// Ctrl+C, kill and a closed terminal ask the run to end.
+const int kQuitSignals[] = {SIGHUP, SIGINT, SIGTERM};
+
+// Set by the first quit signal.
 volatile sig_atomic_t quitSignalled = 0;
 
-void signalQuit(int /*signal*/) { quitSignalled = 1; }
+// The first quit signal ends the run at the end of a frame, as Escape does,
+// so the log is whole; during start-up that is the first frame. A second
+// one, of any kind, ends the process at once, as the signal does by default:
+// a frame that never ends (a shader caught in an endless loop) cannot be left
+// any other way.
+void signalQuit(int number) {
+  if (!quitSignalled) {
+    quitSignalled = 1;
+    return;
+  }
+  signal(number, SIG_DFL);
+  raise(number);
+}
 
-// Ctrl+C and SIGTERM end the run at the end of the pass, as Escape does. A
-// second one ends the process at once, as before: a frame that never ends (a
-// shader caught in an endless loop) cannot be left any other way. A signal
-// ignored from the start (nohup, a script's background job) stays ignored.
-void catchQuitSignal(int number) {
+// A signal ignored from the start (nohup, a script's background job) stays
+// ignored. The handler blocks the other quit signals, so a second signal
+// always finds the first one noted.
+void catchQuitSignals() {
   struct sigaction action = {};
-  if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
   action.sa_handler = signalQuit;
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  sigaction(number, &action, nullptr);
+  for (int number : kQuitSignals) sigaddset(&action.sa_mask, number);
+  for (int number : kQuitSignals) {
+    struct sigaction current = {};
+    if (sigaction(number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) sigaction(number, &action, nullptr);
+  }
 }
 
 // Opening a FIFO for writing waits for a reader, which may never come: it is
@@ -71,6 +88,7 @@ int main() {
   std::ofstream log;
   if (!isFifo(kLogFile)) log.open(kLogFile);
   std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
+  catchQuitSignals();
 
   glfwInit();
   if (!openWindow()) {
@@ -85,8 +103,6 @@ int main() {
     glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
 
     // Main loop
-    catchQuitSignal(SIGINT);
-    catchQuitSignal(SIGTERM);
     bool running = true;
     while (running) running = runFrame();
   }
