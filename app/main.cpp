@@ -15,31 +15,55 @@ namespace {
 
 const char* const kLogFile = "logfile.txt";
 
-// Set by SIGINT or SIGTERM.
+// Ctrl+C, kill and a closed terminal ask the run to end; Windows has no
+// terminal to close.
+const int kQuitSignals[] = {
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+    SIGINT, SIGTERM};
+
+// Set by the first quit signal.
 volatile sig_atomic_t quitSignalled = 0;
 
-void signalQuit(int /*signal*/) { quitSignalled = 1; }
+// The first quit signal ends the run at the end of a frame, as Escape does,
+// so the log is whole; during start-up that is the first frame. A second
+// one, of any kind, ends the process at once, as the signal does by default:
+// a frame that never ends (a shader caught in an endless loop) cannot be left
+// any other way.
+void signalQuit(int number) {
+  if (!quitSignalled) {
+    quitSignalled = 1;
+    return;
+  }
+  signal(number, SIG_DFL);
+  raise(number);
+}
 
-// Ctrl+C and SIGTERM end the run at the end of the pass, as Escape does. A
-// second one ends the process at once, as before: a frame that never ends (a
-// shader caught in an endless loop) cannot be left any other way. A signal
-// ignored from the start (nohup, a script's background job) stays ignored.
 #ifdef _WIN32
 // The C runtime on Windows has signal() only. Its handlers are one-shot (the
-// runtime puts the default back before calling one), so a second signal ends
-// the process as SA_RESETHAND does; signal() also tells what it replaced, so
-// an ignored signal gets its SIG_IGN back at once.
-void catchQuitSignal(int number) {
-  if (signal(number, signalQuit) == SIG_IGN) signal(number, SIG_IGN);
+// runtime puts the default back before calling one), so a second signal of
+// the same kind ends the process by itself; signal() also tells what it
+// replaced, so an ignored signal gets its SIG_IGN back at once.
+void catchQuitSignals() {
+  for (int number : kQuitSignals) {
+    if (signal(number, signalQuit) == SIG_IGN) signal(number, SIG_IGN);
+  }
 }
 #else
-void catchQuitSignal(int number) {
+// A signal ignored from the start (nohup, a script's background job) stays
+// ignored. The handler blocks the other quit signals, so a second signal
+// always finds the first one noted.
+void catchQuitSignals() {
   struct sigaction action = {};
-  if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
   action.sa_handler = signalQuit;
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  sigaction(number, &action, nullptr);
+  for (int number : kQuitSignals) sigaddset(&action.sa_mask, number);
+  for (int number : kQuitSignals) {
+    struct sigaction current = {};
+    if (sigaction(number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) sigaction(number, &action, nullptr);
+  }
 }
 #endif
 
@@ -48,6 +72,17 @@ void catchQuitSignal(int number) {
 bool isFifo(const char* path) {
   std::error_code error;
   return std::filesystem::is_fifo(path, error);
+}
+
+// The GL state, the shader program and the noise textures; false when the
+// program or a texture cannot be made.
+bool prepareScene() {
+  initGLState();
+  initGLExtensions();
+  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
+  if (!cloudShader) return false;
+  createPermTexture(&permTextureId);
+  return createGradTexture(&gradTextureId);
 }
 
 // One frame; false once the user has asked to quit.
@@ -70,6 +105,7 @@ int main() {
   std::ofstream log;
   if (!isFifo(kLogFile)) log.open(kLogFile);
   std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
+  catchQuitSignals();
 
   glfwInit();
   if (!openWindow()) {
@@ -78,29 +114,19 @@ int main() {
     log.close();
     return 1;
   }
-  initGLState();
-  initGLExtensions();
-  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
-  if (!cloudShader) {
-    std::cout.rdbuf(consoleBuffer);
-    glfwTerminate();
-    log.close();
-    return 1;
-  }
-  createPermTexture(&permTextureId);
-  createGradTexture(&gradTextureId);
-  glfwSwapInterval(0);
-  glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+  bool prepared = prepareScene();
+  if (prepared) {
+    glfwSwapInterval(0);
+    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
 
-  // Main loop
-  catchQuitSignal(SIGINT);
-  catchQuitSignal(SIGTERM);
-  bool running = true;
-  while (running) running = runFrame();
+    // Main loop
+    bool running = true;
+    while (running) running = runFrame();
+  }
 
   // De-initialization
   std::cout.rdbuf(consoleBuffer);
   glfwTerminate();
   log.close();
-  return 0;
+  return prepared ? 0 : 1;
 }

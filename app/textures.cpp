@@ -86,8 +86,18 @@ void createLookupTexture(GLuint* textureId, void (*fill)(unsigned char*), const 
 
 void createPermTexture(GLuint* textureId) { createLookupTexture(textureId, fillPermTexels, "permutation"); }
 
-void createGradTexture(GLuint* textureId) {
-  glActiveTexture(GL_TEXTURE1);
+bool createGradTexture(GLuint* textureId) {
+  // The unit switch is core from GL 1.3 on; an older GL may offer it through
+  // GL_ARB_multitexture, whose function the loader fills instead.
+  PFNGLACTIVETEXTUREPROC activeTexture = glActiveTexture ? glActiveTexture : glActiveTextureARB;
+  if (!activeTexture) {
+    std::cout << "Error: this GL cannot switch texture units (no glActiveTexture or glActiveTextureARB), "
+                 "and the clouds need two"
+              << std::endl;
+    return false;
+  }
+  activeTexture(GL_TEXTURE1);
   createLookupTexture(textureId, fillGradTexels, "gradient");
-  glActiveTexture(GL_TEXTURE0);
+  activeTexture(GL_TEXTURE0);
+  return true;
 }

@@ -8,7 +8,8 @@
 // the active texture unit and left bound there.
 void createPermTexture(GLuint* textureId);
 // 256 x 256 RGBA: 4-component gradients, built and left bound on unit 1;
-// unit 0 is active afterwards.
-void createGradTexture(GLuint* textureId);
+// unit 0 is active afterwards. False, with a log line and nothing made, on a
+// GL that cannot switch texture units.
+bool createGradTexture(GLuint* textureId);
 
 #endif

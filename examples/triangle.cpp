@@ -8,13 +8,17 @@
 #include <GLFW/glfw3.h>  // window, context and input
 #include <glsl.h>        // the shader library
 
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 namespace {
 
 const char* const kLogPath = "triangle.log";
+const char* const kUsage = "usage: triangle [FRAMES]   FRAMES: how many frames to draw, a positive whole number";
 
 const char* const kVertexShader = R"(#version 110
 uniform float angle;
@@ -33,12 +37,45 @@ void main() {
 
 const GLfloat kVertices[] = {-0.6f, -0.4f, 0.6f, -0.4f, 0.0f, 0.6f};
 
+// The frames asked for on the command line: 0 when none are (run until
+// Escape), -1 for anything but one positive decimal number.
+long framesAsked(int argc, char** argv) {
+  if (argc == 1) return 0;
+  const char* text = argv[1];
+  if (argc > 2 || !std::isdigit(static_cast<unsigned char>(text[0]))) return -1;
+  char* end = nullptr;
+  errno = 0;
+  long frames = std::strtol(text, &end, 10);
+  return *end == '\0' && errno == 0 && frames > 0 ? frames : -1;
+}
+
+// A FIFO would hold the open until a reader comes, so it counts as a log
+// that cannot be written.
+bool openLog(std::ofstream& log) {
+  std::error_code ignored;
+  if (!std::filesystem::is_fifo(kLogPath, ignored)) log.open(kLogPath);
+  return log.is_open();
+}
+
+// GLFW's own words for its last failure.
+const char* windowFailure() {
+  const char* description = nullptr;
+  glfwGetError(&description);
+  return description ? description : "no reason given";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Initialization
-  long maxFrames = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
-  std::ofstream log(kLogPath);
+  long maxFrames = framesAsked(argc, argv);
+  if (maxFrames < 0) {
+    std::cerr << kUsage << "\n";
+    return 2;
+  }
+  std::ofstream log;
+  bool logged = openLog(log);
+  if (!logged) std::cerr << "triangle: cannot write " << kLogPath << "; running without the shader library's log\n";
   std::streambuf* console = std::cout.rdbuf(log.rdbuf());
 
   glShaderManager shaders;
@@ -48,6 +85,8 @@ int main(int argc, char** argv) {
     glfwMakeContextCurrent(window);
     initGLExtensions();
     program = shaders.loadFromMemory(kVertexShader, kFragmentShader);
+  } else {
+    std::cerr << "triangle: cannot open a window: " << windowFailure() << "\n";
   }
 
   // Main loop
@@ -76,6 +115,6 @@ int main(int argc, char** argv) {
   shaders.freeProgram(program);
   glfwTerminate();
   std::cout.rdbuf(console);
-  std::cout << "The shader library's log is in " << kLogPath << "\n";
+  if (window && logged) std::cout << "The shader library's log is in " << kLogPath << "\n";
   return status;
 }

@@ -155,20 +155,13 @@ TEST(ShaderTextAtStart, APairThatDoesNotLinkEndsWithTheLinkerLog) {
 // gap of one block comment.
 const size_t kHalfOfEightMegabytes = size_t{4} << 20;
 
-std::string buriedInLineComments(const std::string& shader) {
-  std::string line = "// clouds drift over the hills while the light falls through the slices\n";
-  std::string half;
-  while (half.size() < kHalfOfEightMegabytes) half += line;
-  return half + shader + half;
-}
-
 std::string buriedInBlockComments(const std::string& shader) {
   std::string filler(kHalfOfEightMegabytes - 4, 'c');
   return "/*" + filler + "*/\n" + shader + "/*" + filler + "*/\n";
 }
 
 TEST(ShaderTextAtStart, EightMegabytesOfCommentsAroundTheShadersStillRun) {
-  std::string vertex = buriedInLineComments(shippedShader(kVertexFile));
+  std::string vertex = buriedInLineComments(shippedShader(kVertexFile), 2 * kHalfOfEightMegabytes);
   std::string fragment = buriedInBlockComments(shippedShader(kFragmentFile));
   ASSERT_GE(vertex.size(), 2 * kHalfOfEightMegabytes);
   ASSERT_GE(fragment.size(), 2 * kHalfOfEightMegabytes);

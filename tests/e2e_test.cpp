@@ -77,14 +77,43 @@ TEST(Quitting, ACloseRequestDuringADragEndsTheRun) {
   EXPECT_EQ(app.log(), normalLog());
 }
 
-TEST(Quitting, CtrlCOrSigtermEndsTheRunAsEscapeDoes) {
-  for (int signal : {SIGINT, SIGTERM}) {
+TEST(Quitting, CtrlCSigtermOrAClosedTerminalEndsTheRunAsEscapeDoes) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     AppSession app;
     ASSERT_TRUE(app.startRunning()) << app.endReport();
     app.sendSignal(signal);
     expectEndedWith(app.waitForEnd(), 0);
     EXPECT_EQ(app.log(), normalLog()) << "signal " << signal;
   }
+}
+
+// The GL takes a second or more to compile a vertex shader among 60 MB of
+// comment lines: time for signals to arrive while the program starts.
+class QuittingDuringStartUp : public ::testing::Test {
+protected:
+  void SetUp() override {
+    writeFile(app.path("Quorvel.vert"), slowVertex);
+    ASSERT_TRUE(app.startShowingWindow()) << app.endReport();
+    // The first frame gives the window its frame-rate title.
+    ASSERT_EQ(app.title(), "Quorvel") << "start-up was over before the signals";
+  }
+
+  std::string slowVertex = buriedInLineComments(shippedShader("Quorvel.vert"), size_t{60} << 20);
+  AppSession app;
+};
+
+TEST_F(QuittingDuringStartUp, AQuitSignalLetsStartUpFinishAndEndsAfterTheFirstFrame) {
+  app.sendSignal(SIGINT);
+  expectEndedWith(app.waitForEnd(), 0);
+  EXPECT_EQ(app.log(), startupReport() + buildSections(slowVertex, shippedShader("Quorvel.frag")));
+}
+
+// Two signals pending together arrive lowest number first, so SIGTERM is
+// always the second here.
+TEST_F(QuittingDuringStartUp, ASecondQuitSignalOfAnotherKindEndsTheProcessAtOnce) {
+  app.sendSignal(SIGINT);
+  app.sendSignal(SIGTERM);
+  expectEndedWith(app.waitForEnd(), 128 + SIGTERM);
 }
 
 // A window manager minimises a window by unmapping it.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app_session.h"
 #include "expected_log.h"
@@ -26,6 +28,25 @@ TEST(TriangleExample, RunsTheGivenFramesAndLeavesTheBuildInTheLogItNames) {
   EXPECT_NE(log.find("***GLSL Linker Log:\n"), std::string::npos) << log;
   // The uniform set every frame is found, and no GL call fails.
   EXPECT_EQ(log.find("Error"), std::string::npos) << log;
+}
+
+TEST(TriangleExample, AnythingButOnePositiveFrameCountGetsTheUsageLineAndStatusTwo) {
+  const std::vector<std::vector<std::string>> refused = {
+      {"0"},     {"-5"}, {"+5"}, {" 5"}, {"abc"}, {"0x10"}, {"10abc"}, {"--help"}, {""}, {"99999999999999999999"},
+      {"3", "4"}};
+  for (std::vector<std::string> args : refused) {
+    args.insert(args.begin(), TRIANGLE_BINARY);
+    ProcessOptions options;
+    options.workingDirectory = makeTempDir();
+    ProcessResult run = runProcess(args, options);
+    bool logMade = std::filesystem::exists(options.workingDirectory + "/triangle.log");
+    std::filesystem::remove_all(options.workingDirectory);
+
+    EXPECT_EQ(run.status, 2) << "\"" << args[1] << "\"";
+    EXPECT_EQ(run.output.rfind("usage: triangle [FRAMES]", 0), 0u) << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;
+    EXPECT_FALSE(logMade) << "\"" << args[1] << "\"";
+  }
 }
 
 }  // namespace

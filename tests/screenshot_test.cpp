@@ -1,6 +1,6 @@
 // What the user sees of the real program with the shipped shader pair: a
 // pair that fits the program, a cloud that reads as vapour lit from behind
-// at rest and turned (also on a GL that offers the shading language only
+// at rest and turned (also on GLs that offer the shading language only
 // through its extensions), the three axes while dragging and a turned
 // volume after the release.
 #include "screenshot.h"
@@ -162,23 +162,27 @@ TEST_F(Screenshots, DraggingShowsTheAxesAndTheReleaseLeavesTheVolumeTurned) {
   EXPECT_GE(shareDiffering(released, rest), kTurnedShare);
 }
 
-// A GL older than 2.0 that offers the shading language through the
-// shader-object extension alone.
-const std::map<std::string, std::string> kVersionOnePointFive{{"MESA_GL_VERSION_OVERRIDE", "1.5"}};
-
-class OlderGLScreenshots : public Screenshots {
+// GLs older than 2.0 that offer the shading language through the
+// shader-object extension alone: 1.5, and 1.2, which switches texture units
+// only through GL_ARB_multitexture.
+class OlderGLScreenshots : public Screenshots, public ::testing::WithParamInterface<const char*> {
 protected:
-  OlderGLScreenshots() { session.options.setEnv = kVersionOnePointFive; }
+  OlderGLScreenshots() { session.options.setEnv = olderGL(); }
+
+  static std::map<std::string, std::string> olderGL() { return {{"MESA_GL_VERSION_OVERRIDE", GetParam()}}; }
 };
 
-TEST_F(OlderGLScreenshots, AVersionOnePointFiveGLDrawsTheCloudsAndLogsAsAVersionTwoGL) {
+TEST_P(OlderGLScreenshots, DrawTheCloudsAndLogAsAVersionTwoGL) {
   Picture rest = shot();
   ASSERT_FALSE(rest.pixels.empty());
   expectVapourLitFromBehind(rest);
   session.pressEscape();
   expectEndedWith(session.waitForEnd(), 0);
-  EXPECT_EQ(session.log(), startupReport(kVersionOnePointFive) +
-                               buildSections(shippedShader("Quorvel.vert"), shippedShader("Quorvel.frag")));
+  EXPECT_EQ(session.log(),
+            startupReport(olderGL()) + buildSections(shippedShader("Quorvel.vert"), shippedShader("Quorvel.frag")));
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, OlderGLScreenshots, ::testing::Values("1.5", "1.2"),
+                         [](const auto& info) { return std::string("Version") + info.param[0] + info.param[2]; });
 
 }  // namespace

@@ -57,9 +57,11 @@ AppSession::~AppSession() {
 
 std::string AppSession::path(const std::string& name) const { return directory_ + "/" + name; }
 
-bool AppSession::startRunning() {
+bool AppSession::startRunning() { return startShowingWindow() && waitForFirstFrame(); }
+
+bool AppSession::startShowingWindow() {
   pid_ = startProcess({binary_}, options);
-  return waitForWindow() && waitForFirstFrame();
+  return waitForWindow();
 }
 
 ProcessResult AppSession::runToEnd() {

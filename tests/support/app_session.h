@@ -29,6 +29,9 @@ public:
   // Starts the program and waits for its window and its first frame (the
   // title with the frame rate); false when it ends or hangs before that.
   bool startRunning();
+  // Starts the program and waits only for its window, which start-up opens
+  // before it loads the shaders.
+  bool startShowingWindow();
   // Starts the program and waits for it to end by itself.
   ProcessResult runToEnd();
   // Waits for the program to end; kills it when the time limit passes.
@@ -78,8 +81,8 @@ private:
 // comes while a test runs. False when no display answers within seconds.
 bool holdDisplay();
 
-// The run ended by itself with this status: not killed at the time limit and
-// not ended by a signal (which reads as 128 + its number).
+// The run ended with this status before the time limit; a run that a signal
+// ended reads as 128 + its number.
 void expectEndedWith(const ProcessResult& result, int status);
 
 #endif

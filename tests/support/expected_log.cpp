@@ -91,6 +91,13 @@ std::string buildSections(const std::string& vertexSource, const std::string& fr
 
 std::string shippedShader(const char* name) { return readFile(std::string(QUORVEL_SHADER_DIR) + "/" + name); }
 
+std::string buriedInLineComments(const std::string& shader, size_t bytes) {
+  std::string line = "// clouds drift over the hills while the light falls through the slices\n";
+  std::string half;
+  while (half.size() < bytes / 2) half += line;
+  return half + shader + half;
+}
+
 std::string normalLog() {
   return startupReport() + buildSections(shippedShader("Quorvel.vert"), shippedShader("Quorvel.frag"));
 }

@@ -29,6 +29,8 @@ std::string buildSections(const std::string& vertexSource, const std::string& fr
 
 // "Quorvel.vert" or "Quorvel.frag" as shipped.
 std::string shippedShader(const char* name);
+// A shader in the middle of comment lines, `bytes` of them in all.
+std::string buriedInLineComments(const std::string& shader, size_t bytes);
 // The whole log of a run of the shipped pair in which nothing went wrong.
 std::string normalLog();
 
