@@ -22,8 +22,12 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-build_project() {
+configure_project() {
   cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE="${QUORVEL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+}
+
+build_project() {
+  configure_project "$@"
   cmake --build "$build_dir" -j"$(nproc)"
 }
 
