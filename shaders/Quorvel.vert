@@ -49,14 +49,15 @@ const float LUMP_TAPER = 0.18;
 const float LUMP_FREQUENCY = 2.1;
 const float BASE_LUMPS = 0.35;
 // A billow term is the rounded |noise| - 0.4 with |noise| <= 1, so it adds at
-// most BILLOW_RISE of its amplitude to the depth inside the cloud; the
-// fragment stage's fine octave (amplitude 0.09) at most FINE_RISE.
+// most BILLOW_RISE of its amplitude to the depth inside the cloud. The
+// fragment stage's fine octave has FINE_AMPLITUDE where the lumps have
+// LUMP_AMPLITUDE, and follows theirs.
 const float BILLOW_RISE = 0.62;
-const float FINE_RISE = BILLOW_RISE * 0.09;
+const float FINE_AMPLITUDE = 0.09;
 // The base shape keeps within the unit sphere, and the lumps and the fine
-// octave swell it by at most clearDistance(FINE_RISE) = 0.126, so no cloud
-// lies farther than this from the centre and no turn of the volume brings
-// it near a face of the 3 x 3 x 3 cube or the edge of a slice.
+// octave swell it by at most clearDistance(LUMP_AMPLITUDE, 0.0, 1.0) = 0.126,
+// so no cloud lies farther than this from the centre and no turn of the
+// volume brings it near a face of the 3 x 3 x 3 cube or the edge of a slice.
 const float CLOUD_RADIUS = 1.13;
 // The fragment stage clamps the depth slope to this, so a slab reaches at
 // most this times its half depth beyond its slice.
@@ -202,23 +203,38 @@ vec3 scatteredSun(float depth, float cosine) {
   return SUN * (12.566 * light);
 }
 
-// The base distance beyond which no fragment can hold cloud: the lumps at
-// their highest, the fine octave and the slab's reach on top. Past the
-// taper the lumps add nothing; within it, the depth falls with the distance
-// at 1 + LUMP_AMPLITUDE * BILLOW_RISE / LUMP_TAPER per unit.
-float clearDistance(float reach) {
-  float rise = LUMP_AMPLITUDE * BILLOW_RISE;
+// The base distance beyond which no fragment can hold cloud where the lumps
+// have the given amplitude: the lumps at their highest, the fine octave and
+// the slab's reach (its depth slope at the most) on top. Past the taper the
+// lumps add nothing; within it, the depth falls with the distance at
+// 1 + amplitude * BILLOW_RISE / LUMP_TAPER per unit.
+float clearDistance(float amplitude, float slabReach, float detail) {
+  float rise = amplitude * BILLOW_RISE;
+  float reach = slabReach + rise * FINE_AMPLITUDE / LUMP_AMPLITUDE * detail;
   return max((rise + reach) / (1.0 + rise / LUMP_TAPER), reach);
+}
+
+// The clear distance at a height, as an affine function of the lumps'
+// amplitude there, so that it interpolates across a triangle as the
+// amplitude does and the far plane can cut where the interpolated distance
+// passes it. With the slab reaches that the pair uses, one branch of
+// clearDistance wins at every amplitude, and it is concave in the amplitude:
+// a line through its value at the full amplitude, no steeper than it is
+// there, lies above it at every smaller amplitude.
+float clearBound(float height, float slabReach, float detail) {
+  float full = clearDistance(LUMP_AMPLITUDE, slabReach, detail);
+  float slope = (clearDistance(LUMP_AMPLITUDE + 0.01, slabReach, detail) - full) / 0.01;
+  return full + slope * (lumpAmplitude(height) - LUMP_AMPLITUDE);
 }
 
 // True where every grid triangle that the vertex belongs to lies past the
 // bound at each corner; otherwise `distance` is the base distance at q. The
 // base distance is never below |q| - 1, since the shape keeps inside the
 // unit sphere, and it changes by at most the distance moved, so only
-// vertices within a cell diagonal of the bound need it or their eight
-// neighbours looked at.
-bool clearAround(vec3 q, float bound, out float distance) {
-  float margin = bound + 1.415 * CELL;
+// vertices within a cell diagonal of the bound at the full amplitude need
+// it or their eight neighbours looked at.
+bool clearAround(vec3 q, float bound, float slabReach, float detail, out float distance) {
+  float margin = clearDistance(LUMP_AMPLITUDE, slabReach, detail) + 1.415 * CELL;
   if (length(q) - 1.0 > margin) return true;
   distance = baseDistance(q);
   vec3 across = rotCol0.xyz * CELL;
@@ -229,7 +245,8 @@ bool clearAround(vec3 q, float bound, out float distance) {
     if (!clear || distance > margin) break;
     float column = mod(float(i), 3.0) - 1.0;
     float row = floor(float(i) / 3.0) - 1.0;
-    clear = baseDistance(q + across * column + up * row) > bound;
+    vec3 p = q + across * column + up * row;
+    clear = baseDistance(p) > clearBound(p.y, slabReach, detail);
   }
   return clear;
 }
@@ -257,7 +274,6 @@ void main() {
     return;
   }
   float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
-  float bound = clearDistance(MAX_DEPTH_SLOPE * slabHalfDepth + FINE_RISE * detail);
   mat4 rotation = mat4(rotCol0, rotCol1, rotCol2, rotCol3);
   vec3 q = (rotation * vec4(gl_Vertex.xy, zPosition, 1.0)).xyz;
   // Defined ahead of the source, SHADE_EVERY_FRAGMENT turns the culls off,
@@ -265,8 +281,10 @@ void main() {
 #ifdef SHADE_EVERY_FRAGMENT
   float distance = baseDistance(q);
 #else
+  float slabReach = MAX_DEPTH_SLOPE * slabHalfDepth;
+  float bound = clearBound(q.y, slabReach, detail);
   float distance;
-  if (clearAround(q, bound, distance)) {
+  if (clearAround(q, bound, slabReach, detail, distance)) {
     leaveOut();
     return;
   }
