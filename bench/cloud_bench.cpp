@@ -208,13 +208,13 @@ int measure(const Options& options, std::vector<Surface>& surfaces) {
               options.pairDir.c_str());
   printTable(cases);
   std::printf("\n");
-  printRatio("clouds / floor", cases[0], cases[2], 0.60);
-  printRatio("preview / floor", cases[1], cases[2], 1.20);
+  printRatio("clouds / floor", cases[0], cases[2], 1.40);
+  printRatio("preview / floor", cases[1], cases[2], 1.90);
   // The larger windows come as pairs of cases: clouds, then pass-through.
   for (size_t i = 5; i + 1 < cases.size(); i += 2) {
     const Surface& size = *cases[i].surface;
     std::string label = "clouds / floor " + std::to_string(size.width) + "x" + std::to_string(size.height);
-    printRatio(label, cases[i], cases[i + 1], size.width == 800 ? 0.50 : 0.0);
+    printRatio(label, cases[i], cases[i + 1], size.width == 800 ? 1.50 : 0.0);
   }
   return 0;
 }

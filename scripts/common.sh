@@ -32,8 +32,12 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
-build_project() {
+configure_project() {
   cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE="${QUORVEL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+}
+
+build_project() {
+  configure_project "$@"
   cmake --build "$build_dir" -j"$(nproc)"
 }
 

@@ -17,6 +17,7 @@ varying vec4 shapeRamp;
 varying vec4 lumpField;
 varying vec3 sunLight;
 varying vec3 skyLight;
+varying float sliceDepth;
 
 const float TEXEL = 1.0 / 256.0;
 // Texture bytes hold a gradient component g as g * 64 + 64.
@@ -118,4 +119,9 @@ void main() {
   light *= mix(0.75, 1.0, smoothstep(0.1, 0.7, lumpBillow)) * mix(0.85, 1.0, smoothstep(0.1, 0.5, fineBillow));
   float opacity = 1.0 - exp(-EXTINCTION * 2.0 * slabHalfDepth * length(rayStep) * density);
   gl_FragColor = vec4(1.0 - exp(-EXPOSURE * light), opacity);
+#ifndef SHADE_EVERY_FRAGMENT
+  // The vertex stage's clip-space depth only cuts off what is clear; depth
+  // tests see the slice where it is, in the default depth range.
+  gl_FragDepth = 0.5 * sliceDepth + 0.5;
+#endif
 }

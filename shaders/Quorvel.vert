@@ -32,6 +32,9 @@ varying vec4 shapeRamp;
 varying vec4 lumpField;
 varying vec3 sunLight;
 varying vec3 skyLight;
+// The slice's depth in normalised device coordinates, which the fragment
+// stage writes: the clip-space depth below is not a depth.
+varying float sliceDepth;
 
 const float SLICE_STEP = 3.0 / 31.0;
 const float CELL = 3.0 / 31.0;
@@ -46,14 +49,15 @@ const float LUMP_TAPER = 0.18;
 const float LUMP_FREQUENCY = 2.1;
 const float BASE_LUMPS = 0.35;
 // A billow term is the rounded |noise| - 0.4 with |noise| <= 1, so it adds at
-// most BILLOW_RISE of its amplitude to the depth inside the cloud; the
-// fragment stage's fine octave (amplitude 0.09) at most FINE_RISE.
+// most BILLOW_RISE of its amplitude to the depth inside the cloud. The
+// fragment stage's fine octave has FINE_AMPLITUDE where the lumps have
+// LUMP_AMPLITUDE, and follows theirs.
 const float BILLOW_RISE = 0.62;
-const float FINE_RISE = BILLOW_RISE * 0.09;
+const float FINE_AMPLITUDE = 0.09;
 // The base shape keeps within the unit sphere, and the lumps and the fine
-// octave swell it by at most clearDistance(FINE_RISE) = 0.126, so no cloud
-// lies farther than this from the centre and no turn of the volume brings
-// it near a face of the 3 x 3 x 3 cube or the edge of a slice.
+// octave swell it by at most clearDistance(LUMP_AMPLITUDE, 0.0, 1.0) = 0.126,
+// so no cloud lies farther than this from the centre and no turn of the
+// volume brings it near a face of the 3 x 3 x 3 cube or the edge of a slice.
 const float CLOUD_RADIUS = 1.13;
 // The fragment stage clamps the depth slope to this, so a slab reaches at
 // most this times its half depth beyond its slice.
@@ -90,12 +94,11 @@ float baseDistance(vec3 q) {
   return -smoothMin(-d, smoothMin(0.45 + q.y, 1.0 - length(q)));
 }
 
-// The distance (w) and its gradient (xyz).
-vec4 baseShape(vec3 q) {
+// The gradient of the base distance, which is d at q.
+vec3 gradient(vec3 q, float d) {
   const vec2 h = vec2(0.005, 0.0);
-  float d = baseDistance(q);
   vec3 ahead = vec3(baseDistance(q + h.xyy), baseDistance(q + h.yxy), baseDistance(q + h.yyx));
-  return vec4((ahead - d) / h.x, d);
+  return (ahead - d) / h.x;
 }
 
 // Gradient of a 4D lattice corner in one fetch: each texture row is a
@@ -200,66 +203,114 @@ vec3 scatteredSun(float depth, float cosine) {
   return SUN * (12.566 * light);
 }
 
-// The base distance beyond which no fragment can hold cloud: the lumps at
-// their highest, the fine octave and the slab's reach on top. Past the
-// taper the lumps add nothing; within it, the depth falls with the distance
-// at 1 + LUMP_AMPLITUDE * BILLOW_RISE / LUMP_TAPER per unit.
-float clearDistance(float reach) {
-  float rise = LUMP_AMPLITUDE * BILLOW_RISE;
+// The base distance beyond which no fragment can hold cloud where the lumps
+// have the given amplitude: the lumps at their highest, the fine octave and
+// the slab's reach (its depth slope at the most) on top. Past the taper the
+// lumps add nothing; within it, the depth falls with the distance at
+// 1 + amplitude * BILLOW_RISE / LUMP_TAPER per unit.
+float clearDistance(float amplitude, float slabReach, float detail) {
+  float rise = amplitude * BILLOW_RISE;
+  float reach = slabReach + rise * FINE_AMPLITUDE / LUMP_AMPLITUDE * detail;
   return max((rise + reach) / (1.0 + rise / LUMP_TAPER), reach);
 }
 
+// The clear distance at a height, as an affine function of the lumps'
+// amplitude there, so that it interpolates across a triangle as the
+// amplitude does and the far plane can cut where the interpolated distance
+// passes it. With the slab reaches that the pair uses, one branch of
+// clearDistance wins at every amplitude, and it is concave in the amplitude:
+// a line through its value at the full amplitude, no steeper than it is
+// there, lies above it at every smaller amplitude.
+float clearBound(float height, float slabReach, float detail) {
+  float full = clearDistance(LUMP_AMPLITUDE, slabReach, detail);
+  float slope = (clearDistance(LUMP_AMPLITUDE + 0.01, slabReach, detail) - full) / 0.01;
+  return full + slope * (lumpAmplitude(height) - LUMP_AMPLITUDE);
+}
+
 // True where every grid triangle that the vertex belongs to lies past the
-// clear distance at each corner. The fragment stage's depth inside the cloud
-// is bounded by a convex function of the interpolated base distance, so such
-// a triangle is clear in every fragment. The base distance changes by at
-// most the distance moved, so only vertices within a cell diagonal of the
-// bound need their eight neighbours looked at.
-bool clearAround(vec3 q, float distance, float reach) {
-  float bound = clearDistance(reach);
+// bound at each corner; otherwise `distance` is the base distance at q. The
+// base distance is never below |q| - 1, since the shape keeps inside the
+// unit sphere, and it changes by at most the distance moved, so only
+// vertices within a cell diagonal of the bound at the full amplitude need
+// it or their eight neighbours looked at.
+bool clearAround(vec3 q, float bound, float slabReach, float detail, out float distance) {
+  float margin = clearDistance(LUMP_AMPLITUDE, slabReach, detail) + 1.415 * CELL;
+  if (length(q) - 1.0 > margin) return true;
+  distance = baseDistance(q);
   vec3 across = rotCol0.xyz * CELL;
   vec3 up = rotCol1.xyz * CELL;
   bool clear = distance > bound;
   // The 3 x 3 block of grid points around the vertex, row by row.
   for (int i = 0; i < 9; ++i) {
-    if (!clear || distance > bound + 1.415 * CELL) break;
+    if (!clear || distance > margin) break;
     float column = mod(float(i), 3.0) - 1.0;
     float row = floor(float(i) / 3.0) - 1.0;
-    clear = baseDistance(q + across * column + up * row) > bound;
+    vec3 p = q + across * column + up * row;
+    clear = baseDistance(p) > clearBound(p.y, slabReach, detail);
   }
   return clear;
 }
 
+// For a vertex whose triangles all lie past the far plane at every corner:
+// none of them is drawn, so nothing else is needed.
+void leaveOut() {
+  gl_Position.z = max(gl_Position.z, 2.0 * gl_Position.w);
+  volumePoint = vec3(0.0);
+  rayStep = vec3(0.0);
+  shapeRamp = vec4(0.0);
+  lumpField = vec4(0.0);
+  sunLight = vec3(0.0);
+  skyLight = vec3(0.0);
+}
+
 void main() {
+  gl_Position = ftransform();
+  sliceDepth = gl_Position.z / gl_Position.w;
+  // The drag preview draws every other slice, each standing for two.
+  float detail = float(useNoise);
+  float slice = floor((zPosition + 1.5) / SLICE_STEP + 0.5);
+  if ((1.0 - detail) * mod(slice, 2.0) > 0.5) {
+    leaveOut();
+    return;
+  }
+  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
   mat4 rotation = mat4(rotCol0, rotCol1, rotCol2, rotCol3);
   vec3 q = (rotation * vec4(gl_Vertex.xy, zPosition, 1.0)).xyz;
+  // Defined ahead of the source, SHADE_EVERY_FRAGMENT turns the culls off,
+  // for a reference picture that they must not change.
+#ifdef SHADE_EVERY_FRAGMENT
+  float distance = baseDistance(q);
+#else
+  float slabReach = MAX_DEPTH_SLOPE * slabHalfDepth;
+  float bound = clearBound(q.y, slabReach, detail);
+  float distance;
+  if (clearAround(q, bound, slabReach, detail, distance)) {
+    leaveOut();
+    return;
+  }
+  // Past the bound no fragment holds cloud. With the clip-space depth growing
+  // with the base distance past the bound, the far plane cuts each triangle
+  // exactly where the interpolated distance that the fragment stage reads
+  // crosses it, and the fragments beyond are never shaded. The fragment
+  // stage writes the slice's own depth instead. Inside the bound the depth
+  // stays clear of the near plane at -w: the distance is never below -1 and
+  // w, the slice's distance from the eye, never below 1.5.
+  gl_Position.z = gl_Position.w + distance - bound;
+#endif
   vec3 up = rotCol1.xyz;
   mat3 turn = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz);
   vec3 fromEye = (gl_ModelViewMatrix * gl_Vertex).xyz;
   rayStep = turn * (fromEye / fromEye.z);
   // The sun keeps its place beside the viewer while the cloud turns.
   vec3 sunAxis = turn * normalize(lightPos);
-  vec4 shape = baseShape(q);
   vec4 lump = lumps(q);
   volumePoint = q;
   lumpField = vec4(lump.xyz, lump.w - 0.5 * dot(lump.xyz, q));
+  shapeRamp = vec4(distance, dot(gradient(q, distance), rayStep), lumpAmplitude(q.y), slabHalfDepth);
 
   // The sunlight travels away from lightPos, and the eye sits at the origin.
   sunLight = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
   float above = clamp((-0.02 - baseDistance(q + up * 0.2)) / LIGHT_SOFT_EDGE, 0.0, 1.0) +
                 clamp((-0.02 - baseDistance(q + up * 0.5)) / LIGHT_SOFT_EDGE, 0.0, 1.0);
   skyLight = mix(SKY_SHADE, SKY_ABOVE, exp(-1.5 * above));
-
-  // The drag preview draws every other slice, each standing for two.
-  float detail = float(useNoise);
-  float slice = floor((zPosition + 1.5) / SLICE_STEP + 0.5);
-  float skipped = (1.0 - detail) * mod(slice, 2.0);
-  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
-  shapeRamp = vec4(shape.w, dot(shape.xyz, rayStep), lumpAmplitude(q.y), slabHalfDepth);
-  float reach = MAX_DEPTH_SLOPE * slabHalfDepth + FINE_RISE * detail;
-  gl_Position = ftransform();
-  // A vertex whose triangles are all clear moves behind the far plane, and
-  // a triangle with every corner there is never rasterised: the cheapest
-  // fragment is the one that does not exist.
-  if (skipped > 0.5 || clearAround(q, shape.w, reach)) gl_Position.z = 2.0 * gl_Position.w;
 }
