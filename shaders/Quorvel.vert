@@ -94,11 +94,11 @@ float baseDistance(vec3 q) {
   return -smoothMin(-d, smoothMin(0.45 + q.y, 1.0 - length(q)));
 }
 
-// The gradient of the base distance, which is d at q.
-vec3 gradient(vec3 q, float d) {
-  const vec2 h = vec2(0.005, 0.0);
-  vec3 ahead = vec3(baseDistance(q + h.xyy), baseDistance(q + h.yxy), baseDistance(q + h.yyx));
-  return (ahead - d) / h.x;
+// The change of the base distance, which is d at q, per unit step along
+// `way`: one look ahead rather than the three of a whole gradient.
+float slopeAlong(vec3 q, float d, vec3 way) {
+  const float h = 0.005;
+  return (baseDistance(q + h * way) - d) / h;
 }
 
 // Gradient of a 4D lattice corner in one fetch: each texture row is a
@@ -306,7 +306,7 @@ void main() {
   vec4 lump = lumps(q);
   volumePoint = q;
   lumpField = vec4(lump.xyz, lump.w - 0.5 * dot(lump.xyz, q));
-  shapeRamp = vec4(distance, dot(gradient(q, distance), rayStep), lumpAmplitude(q.y), slabHalfDepth);
+  shapeRamp = vec4(distance, slopeAlong(q, distance, rayStep), lumpAmplitude(q.y), slabHalfDepth);
 
   // The sunlight travels away from lightPos, and the eye sits at the origin.
   sunLight = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
