@@ -161,19 +161,23 @@ float lumpyDepth(float distance, float billow, float amplitude) {
 // Optical depth from q toward the sun, in units of full density. Near the
 // vertex the lumps follow from its own noise and gradient; farther away
 // they average out to their mean. The march ends once every vertex of a
-// batch has left the cloud on its way to the sun.
+// batch has left the cloud on its way to the sun: from LUMPS_AVERAGED on,
+// the mean billow leaves cloud only inside the base shape, so leaving the
+// unit sphere is enough there.
 float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
+  const float LUMPS_AVERAGED = 0.25;
   float depth = 0.0;
   float t = 0.0;
   float stride = 0.06;
   for (int i = 0; i < 6; ++i) {
     t += stride;
     vec3 p = q + sunAxis * t;
-    float billow = mix(0.35, abs(lump.w + t * dot(lump.xyz, sunAxis)), max(1.0 - t / 0.25, 0.0));
+    float billow = mix(0.35, abs(lump.w + t * dot(lump.xyz, sunAxis)), max(1.0 - t / LUMPS_AVERAGED, 0.0));
     float inside = lumpyDepth(baseDistance(p), billow, lumpAmplitude(p.y));
     depth += stride * clamp(inside / LIGHT_SOFT_EDGE, 0.0, 1.0);
-    if (length(p) > CLOUD_RADIUS && dot(p, sunAxis) > 0.0) break;
     stride *= 1.6;
+    float reach = t + stride < LUMPS_AVERAGED ? CLOUD_RADIUS : 1.0;
+    if (length(p) > reach && dot(p, sunAxis) > 0.0) break;
   }
   return depth;
 }
