@@ -235,8 +235,9 @@ TEST(CloudPicture, CullingRemovesNoCloud) {
   // Turns spread evenly over the sphere of view directions.
   const int turns = 40;
   for (int i = 0; i < turns; ++i) {
-    float tilt = std::acos(1.0f - 2.0f * (i + 0.5f) / turns) / degToRad - 90.0f;
-    float heading = std::fmod(i * 137.508f, 360.0f);
+    float step = static_cast<float>(i);
+    float tilt = std::acos(1.0f - 2.0f * (step + 0.5f) / turns) / degToRad - 90.0f;
+    float heading = std::fmod(step * 137.508f, 360.0f);
     for (bool dragFrame : {false, true}) {
       turnVolume(tilt, heading);
       Frame culled = drawFrame(shipped, dragFrame);
