@@ -218,18 +218,20 @@ float clearDistance(float amplitude, float slabReach, float detail) {
   return max((rise + reach) / (1.0 + rise / LUMP_TAPER), reach);
 }
 
-// The clear distance at a height, as an affine function of the lumps'
-// amplitude there, so that it interpolates across a triangle as the
-// amplitude does and the far plane can cut where the interpolated distance
-// passes it. With the slab reaches that the pair uses, one branch of
-// clearDistance wins at every amplitude, and it is concave in the amplitude:
-// a line through its value at the full amplitude, no steeper than it is
-// there, lies above it at every smaller amplitude.
-float clearBound(float height, float slabReach, float detail) {
+// The clear distance as a line in the lumps' amplitude: x its value at the
+// full amplitude, y its slope. An affine bound interpolates across a
+// triangle as the amplitude does, so the far plane can cut where the
+// interpolated distance passes it. With the slab reaches that the pair
+// uses, one branch of clearDistance wins at every amplitude, and it is
+// concave in the amplitude: a line through its value at the full amplitude,
+// no steeper than it is there, lies above it at every smaller amplitude.
+vec2 clearLine(float slabReach, float detail) {
   float full = clearDistance(LUMP_AMPLITUDE, slabReach, detail);
-  float slope = (clearDistance(LUMP_AMPLITUDE + 0.01, slabReach, detail) - full) / 0.01;
-  return full + slope * (lumpAmplitude(height) - LUMP_AMPLITUDE);
+  return vec2(full, (clearDistance(LUMP_AMPLITUDE + 0.01, slabReach, detail) - full) / 0.01);
 }
+
+// The clear distance at a height, on that line.
+float clearBound(float height, vec2 line) { return line.x + line.y * (lumpAmplitude(height) - LUMP_AMPLITUDE); }
 
 // True where every grid triangle that the vertex belongs to lies past the
 // bound at each corner; otherwise `distance` is the base distance at q. The
@@ -237,8 +239,8 @@ float clearBound(float height, float slabReach, float detail) {
 // unit sphere, and it changes by at most the distance moved, so only
 // vertices within a cell diagonal of the bound at the full amplitude need
 // it or their eight neighbours looked at.
-bool clearAround(vec3 q, float bound, float slabReach, float detail, out float distance) {
-  float margin = clearDistance(LUMP_AMPLITUDE, slabReach, detail) + 1.415 * CELL;
+bool clearAround(vec3 q, float bound, vec2 line, out float distance) {
+  float margin = line.x + 1.415 * CELL;
   if (length(q) - 1.0 > margin) return true;
   distance = baseDistance(q);
   vec3 across = rotCol0.xyz * CELL;
@@ -250,7 +252,7 @@ bool clearAround(vec3 q, float bound, float slabReach, float detail, out float d
     float column = mod(float(i), 3.0) - 1.0;
     float row = floor(float(i) / 3.0) - 1.0;
     vec3 p = q + across * column + up * row;
-    clear = baseDistance(p) > clearBound(p.y, slabReach, detail);
+    clear = baseDistance(p) > clearBound(p.y, line);
   }
   return clear;
 }
@@ -285,10 +287,10 @@ void main() {
 #ifdef SHADE_EVERY_FRAGMENT
   float distance = baseDistance(q);
 #else
-  float slabReach = MAX_DEPTH_SLOPE * slabHalfDepth;
-  float bound = clearBound(q.y, slabReach, detail);
+  vec2 line = clearLine(MAX_DEPTH_SLOPE * slabHalfDepth, detail);
+  float bound = clearBound(q.y, line);
   float distance;
-  if (clearAround(q, bound, slabReach, detail, distance)) {
+  if (clearAround(q, bound, line, distance)) {
     leaveOut();
     return;
   }
