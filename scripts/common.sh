@@ -70,3 +70,21 @@ start_in() {
   kill "$program_pid" 2>/dev/null
   return 1
 }
+
+# Waits up to LIMIT seconds for a child of this shell to end and returns its
+# status; one still running then is killed, says so, and gives 124, as
+# timeout(1) does.
+wait_for_end() {
+  local pid=$1 limit=$2 tenths
+  for tenths in $(seq $((limit * 10))); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -9 "$pid"
+    wait "$pid" 2>/dev/null
+    echo "still running after $limit s"
+    return 124
+  fi
+  wait "$pid"
+}
