@@ -15,9 +15,12 @@ endfunction()
 set(consumer ${SOURCE_DIR}/tests/consumer)
 file(REMOVE_RECURSE ${WORK_DIR})
 
-step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/glsl -B ${WORK_DIR}/library)
-step(${CMAKE_COMMAND} --build ${WORK_DIR}/library)
-step(${CMAKE_COMMAND} --install ${WORK_DIR}/library --prefix ${WORK_DIR}/prefix)
+# A build folder whose path has a blank, installed into a prefix given
+# relative to the folder the install runs in, as `--prefix install` is.
+set(library "${WORK_DIR}/library build")
+step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/glsl -B ${library})
+step(${CMAKE_COMMAND} --build ${library})
+step(${CMAKE_COMMAND} --install ${library} --prefix prefix WORKING_DIRECTORY ${WORK_DIR})
 step(${CMAKE_COMMAND} -S ${consumer} -B ${WORK_DIR}/installed -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix
      -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
 step(${CMAKE_COMMAND} --build ${WORK_DIR}/installed)
@@ -41,8 +44,8 @@ file(MAKE_DIRECTORY ${WORK_DIR}/linked)
 file(CREATE_LINK ${pc_file} ${WORK_DIR}/linked/glsl.pc SYMBOLIC)
 build_with_pkg_config(glsl_consumer_from_linked_pc ${WORK_DIR}/linked)
 # The library installed into an absolute folder outside the prefix.
-step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/glsl -B ${WORK_DIR}/library -DCMAKE_INSTALL_LIBDIR=${WORK_DIR}/libraries)
-step(${CMAKE_COMMAND} --install ${WORK_DIR}/library --prefix ${WORK_DIR}/prefix-of-headers)
+step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/glsl -B ${library} -DCMAKE_INSTALL_LIBDIR=${WORK_DIR}/libraries)
+step(${CMAKE_COMMAND} --install ${library} --prefix ${WORK_DIR}/prefix-of-headers)
 build_with_pkg_config(glsl_consumer_with_absolute_libdir ${WORK_DIR}/libraries/pkgconfig)
 
 step(${CMAKE_COMMAND} -S ${consumer} -B ${WORK_DIR}/added -DGLSL_SOURCE_DIR=${SOURCE_DIR}/glsl)
