@@ -1,6 +1,8 @@
 // Quorvel: volumetric clouds drawn as a stack of shaded slices.
 #include <signal.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -74,6 +76,19 @@ bool isFifo(const char* path) {
   return std::filesystem::is_fifo(path, error);
 }
 
+// Writing the log can fail once it is open (a full disk): the stream then
+// drops every later line and the run goes on as without a log. Said once on
+// the console, with the reason that trying the write again gives.
+void reportLostLog(std::ofstream& log) {
+  static bool reported = false;
+  if (reported || !log.is_open() || !std::cout.bad()) return;
+  reported = true;
+  errno = 0;
+  log.flush();
+  std::cerr << "quorvel: cannot write " << kLogFile << ": " << (errno != 0 ? std::strerror(errno) : "the write failed")
+            << std::endl;
+}
+
 // The GL state, the shader program and the noise textures; false when the
 // program or a texture cannot be made.
 bool prepareScene() {
@@ -107,8 +122,10 @@ int main() {
   std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
   catchQuitSignals();
 
+  noteWindowFailures();
   glfwInit();
   if (!openWindow()) {
+    std::cerr << "quorvel: cannot open a window: " << windowFailure() << std::endl;
     glfwTerminate();
     std::cout.rdbuf(consoleBuffer);
     log.close();
@@ -121,10 +138,14 @@ int main() {
 
     // Main loop
     bool running = true;
-    while (running) running = runFrame();
+    while (running) {
+      running = runFrame();
+      reportLostLog(log);
+    }
   }
 
-  // De-initialization
+  // De-initialization: the stream's state goes with its buffer.
+  reportLostLog(log);
   std::cout.rdbuf(consoleBuffer);
   glfwTerminate();
   log.close();

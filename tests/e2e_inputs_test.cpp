@@ -220,12 +220,21 @@ TEST(ShaderUniformsWhileRunning, APairLackingUniformsRunsAndNamesThemEveryFrame)
 
 // Surroundings
 
-TEST(Surroundings, NoDisplayEndsWithStatusOneAndAnEmptyLog) {
-  AppSession app;
-  app.options.unsetEnv = {"DISPLAY"};
-  expectEndedWith(app.runToEnd(), 1);
-  EXPECT_TRUE(std::filesystem::is_regular_file(app.path("logfile.txt")));
-  EXPECT_EQ(app.log(), "");
+// No display named, and one named that no X server answers for.
+TEST(Surroundings, NoDisplayEndsWithStatusOneAnEmptyLogAndGLFWsReasonOnTheConsole) {
+  for (bool stale : {false, true}) {
+    AppSession app;
+    if (stale) {
+      app.options.setEnv = {{"DISPLAY", ":4095"}};
+    } else {
+      app.options.unsetEnv = {"DISPLAY"};
+    }
+    ProcessResult result = app.runToEnd();
+    expectEndedWith(result, 1);
+    EXPECT_TRUE(std::filesystem::is_regular_file(app.path("logfile.txt")));
+    EXPECT_EQ(app.log(), "");
+    EXPECT_NE(result.output.find("quorvel: cannot open a window: X11: "), std::string::npos) << result.output;
+  }
 }
 
 TEST(Surroundings, AGLWithoutTheShadingLanguageEndsWithStatusOne) {
@@ -261,6 +270,19 @@ TEST(Surroundings, ALogLinkedElsewhereIsWrittenThere) {
   std::filesystem::create_symlink("elsewhere.txt", app.path("logfile.txt"));
   expectEndedWith(runForFrames(app), 0);
   EXPECT_EQ(readFile(app.path("elsewhere.txt")), normalLog());
+}
+
+// /dev/full fails every write with ENOSPC, as a full filesystem does.
+TEST(Surroundings, ALogOnAFullDiskIsReportedOnceAndTheRunGoesOn) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";
+  AppSession app;
+  std::filesystem::create_symlink("/dev/full", app.path("logfile.txt"));
+  ProcessResult result = runForFrames(app);
+  expectEndedWith(result, 0);
+  const std::string line = "quorvel: cannot write logfile.txt: No space left on device\n";
+  size_t first = result.output.find(line);
+  EXPECT_NE(first, std::string::npos) << result.output;
+  EXPECT_EQ(result.output.find(line, first + 1), std::string::npos) << result.output;
 }
 
 TEST(Surroundings, ALogThatCannotBeCreatedDoesNotStopTheRun) {
