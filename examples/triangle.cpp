@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -55,6 +56,13 @@ bool openLog(std::ofstream& log) {
   std::error_code ignored;
   if (!std::filesystem::is_fifo(kLogPath, ignored)) log.open(kLogPath);
   return log.is_open();
+}
+
+// Why writing the log failed (a full disk): trying the write again tells.
+const char* logFailure(std::ofstream& log) {
+  errno = 0;
+  log.flush();
+  return errno != 0 ? std::strerror(errno) : "the write failed";
 }
 
 // GLFW's own words for its last failure.
@@ -114,7 +122,10 @@ int main(int argc, char** argv) {
   int status = program ? EXIT_SUCCESS : EXIT_FAILURE;
   shaders.freeProgram(program);
   glfwTerminate();
+  // A failed write shows in the stream's state, which goes with its buffer.
+  bool logWritten = logged && !std::cout.bad();
   std::cout.rdbuf(console);
-  if (window && logged) std::cout << "The shader library's log is in " << kLogPath << "\n";
+  if (logged && !logWritten) std::cerr << "triangle: cannot write " << kLogPath << ": " << logFailure(log) << "\n";
+  if (window && logWritten) std::cout << "The shader library's log is in " << kLogPath << "\n";
   return status;
 }

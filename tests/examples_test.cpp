@@ -30,6 +30,21 @@ TEST(TriangleExample, RunsTheGivenFramesAndLeavesTheBuildInTheLogItNames) {
   EXPECT_EQ(log.find("Error"), std::string::npos) << log;
 }
 
+// /dev/full fails every write with ENOSPC, as a full filesystem does.
+TEST(TriangleExample, ALogOnAFullDiskIsReportedInsteadOfNamed) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";
+  ASSERT_TRUE(holdDisplay());
+  ProcessOptions options;
+  options.workingDirectory = makeTempDir();
+  options.timeoutSeconds = 90;
+  std::filesystem::create_symlink("/dev/full", options.workingDirectory + "/triangle.log");
+  ProcessResult run = runProcess({TRIANGLE_BINARY, "3"}, options);
+  std::filesystem::remove_all(options.workingDirectory);
+
+  expectEndedWith(run, 0);
+  EXPECT_EQ(run.output, "triangle: cannot write triangle.log: No space left on device\n");
+}
+
 TEST(TriangleExample, AnythingButOnePositiveFrameCountGetsTheUsageLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> refused = {
       {"0"},     {"-5"}, {"+5"}, {" 5"}, {"abc"}, {"0x10"}, {"10abc"}, {"--help"}, {""}, {"99999999999999999999"},
