@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 #include "controls.h"
 #include "scene.h"
@@ -76,6 +77,14 @@ bool isFifo(const char* path) {
   return std::filesystem::is_fifo(path, error);
 }
 
+// When GLFW cannot start (no X server), opening the window fails next only
+// for want of it: its first failure is the one that says why.
+std::string windowFailure;
+
+void noteWindowFailure(int /*code*/, const char* description) {
+  if (windowFailure.empty() && description) windowFailure = description;
+}
+
 // Writing the log can fail once it is open (a full disk): the stream then
 // drops every later line and the run goes on as without a log. Said once on
 // the console, with the reason that trying the write again gives.
@@ -122,10 +131,11 @@ int main() {
   std::streambuf* consoleBuffer = std::cout.rdbuf(log.rdbuf());
   catchQuitSignals();
 
-  noteWindowFailures();
+  glfwSetErrorCallback(noteWindowFailure);
   glfwInit();
   if (!openWindow()) {
-    std::cerr << "quorvel: cannot open a window: " << windowFailure() << std::endl;
+    std::cerr << "quorvel: cannot open a window: " << (windowFailure.empty() ? "no reason given" : windowFailure)
+              << std::endl;
     glfwTerminate();
     std::cout.rdbuf(consoleBuffer);
     log.close();

@@ -1,24 +1,6 @@
 #include "window.h"
 
-#include <string>
-
 #include "state.h"
-
-namespace {
-
-// When GLFW cannot start (no X server), opening the window fails next only
-// for want of it: the first failure is the one that says why.
-std::string firstFailure;
-
-void noteFailure(int /*code*/, const char* description) {
-  if (firstFailure.empty() && description) firstFailure = description;
-}
-
-}  // namespace
-
-void noteWindowFailures() { glfwSetErrorCallback(noteFailure); }
-
-const char* windowFailure() { return firstFailure.empty() ? "no reason given" : firstFailure.c_str(); }
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
   // Only the bit depths are asked for, so the context is a compatibility one

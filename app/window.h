@@ -5,10 +5,6 @@
 
 struct GLFWwindow;
 
-// From here on GLFW's first failure is kept, for windowFailure to tell.
-void noteWindowFailures();
-// GLFW's own words for why the window could not be made.
-const char* windowFailure();
 // A window with the application's framebuffer (8-bit RGBA, 32-bit depth, no
 // stencil) at any size; null when none can be made.
 GLFWwindow* createWindow(int width, int height, const char* title);
