@@ -51,12 +51,13 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text.replace(at, from.size(), to);
 }
 
-// The text with `name` defined after its version line; empty when the text
-// never tests `name`, so a switch gone from the pair fails the test.
+// The text with `name` defined on its first line, ahead of the pair's own
+// switch for WebGL (the pair has no version line, which would have to come
+// first); empty when the text never tests `name`, so a switch gone from the
+// pair fails the test.
 std::string defining(const std::string& text, const std::string& name) {
-  size_t line = text.find('\n');
-  if (line == std::string::npos || text.find("def " + name) == std::string::npos) return "";
-  return text.substr(0, line + 1) + "#define " + name + "\n" + text.substr(line + 1);
+  if (text.find("def " + name) == std::string::npos) return "";
+  return "#define " + name + "\n" + text;
 }
 
 glShader* loadPair(const std::string& vertex, const std::string& fragment) {
