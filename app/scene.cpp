@@ -8,6 +8,9 @@
 
 #include "state.h"
 #include "window.h"
+#ifdef __EMSCRIPTEN__
+#include "web/axes.h"
+#endif
 
 void initGLState() {
   glEnable(GL_TEXTURE_1D);
@@ -20,13 +23,6 @@ void initGLState() {
   glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
 }
 
-namespace {
-
-// Eye-space distance of the near clipping plane.
-const double kNearPlane = 1.0;
-
-}  // namespace
-
 void setupCamera() {
   int width = 0;
   int height = 0;
@@ -36,7 +32,7 @@ void setupCamera() {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, static_cast<double>(width) / height, kNearPlane, 100.0);
+  gluPerspective(45.0, static_cast<double>(width) / height, 1.0, 100.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   gluLookAt(0, 0, 3, 0, 0, 0, 0, 1, 0);
@@ -44,55 +40,8 @@ void setupCamera() {
 
 namespace {
 
-#ifdef __EMSCRIPTEN__
-struct Axis {
-  GLfloat colour[3];
-  GLfloat from[3];
-  GLfloat to[3];
-};
-
-const Axis kAxes[] = {{{0, 1, 0}, {0, 100, 0}, {0, -100, 0}},
-                      {{1, 0, 0}, {-100, 0, 0}, {100, 0, 0}},
-                      {{0, 0, 1}, {0, 0, -100}, {0, 0, 100}}};
-
-// Moves `end` along the axis to where it lies in front of the eye by half
-// the near distance, unless it already does; false when no point of the
-// axis does. Depth in front of the eye is affine along the axis.
-bool keepInFront(const GLfloat* modelview, const GLfloat* start, GLfloat* end) {
-  auto eyeDepth = [modelview](const GLfloat* p) {
-    return -(modelview[2] * p[0] + modelview[6] * p[1] + modelview[10] * p[2] + modelview[14]);
-  };
-  const float least = 0.5f * static_cast<float>(kNearPlane);
-  float startDepth = eyeDepth(start);
-  float endDepth = eyeDepth(end);
-  if (endDepth >= least) return true;
-  if (startDepth < least) return false;
-  float t = (startDepth - least) / (startDepth - endDepth);
-  for (int i = 0; i < 3; ++i) end[i] = start[i] + t * (end[i] - start[i]);
-  return true;
-}
-
-// WebGL's software rasteriser drops a line with an end behind the eye, where
-// the desktop GL clips it at the near plane, and the axes of a turned volume
-// reach behind the eye: each is cut short in front of the eye, and the near
-// plane makes the same cut as on the desktop. The emulated immediate mode
-// needs a colour with each vertex once any is given.
-void drawAxisLines() {
-  GLfloat modelview[16];
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-  glBegin(GL_LINES);
-  for (const Axis& axis : kAxes) {
-    GLfloat from[3] = {axis.from[0], axis.from[1], axis.from[2]};
-    GLfloat to[3] = {axis.to[0], axis.to[1], axis.to[2]};
-    if (!keepInFront(modelview, to, from) || !keepInFront(modelview, from, to)) continue;
-    glColor3fv(axis.colour);
-    glVertex3fv(from);
-    glColor3fv(axis.colour);
-    glVertex3fv(to);
-  }
-  glEnd();
-}
-#else
+// WebGL has no smooth lines: the browser draws the axes in web/axes.cpp.
+#ifndef __EMSCRIPTEN__
 void drawAxisLines() {
   glBegin(GL_LINES);
   glColor3f(0, 1, 0);

@@ -1,13 +1,14 @@
 // The window layer in a browser, over Emscripten's GLFW: the window is the
 // page's canvas, and the frame loop gives the browser its turn after each
 // buffer swap, when the frame is shown and input comes in.
+#include "window.h"
+
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cmath>
 
 #include "state.h"
-#include "window.h"
 
 // Set by the page (the module's closeRequested) to end the run as a closed
 // window does, before it starts another.
