@@ -205,7 +205,7 @@ void drawSliceBuffers(int sliceCount, int gridSize, float extent) {
     glDrawElements(GL_TRIANGLES, grid.indexCount, GL_UNSIGNED_SHORT, nullptr);
     glPopMatrix();
   }
-  // The axes' immediate mode must find no array and no buffer bound.
+  // Left as immediate mode expects the GL: no array enabled, no buffer bound.
   glDisableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -32,6 +32,7 @@ mergeInto(LibraryManager.library, {
       0x0504: 'stack underflow',
       0x0505: 'out of memory',
       0x0506: 'invalid framebuffer operation',
+      0x8031: 'table too large',
     };
     if (!(code in texts)) return 0;
     if (!(code in gluErrorTexts)) gluErrorTexts[code] = stringToNewUTF8(texts[code]);
