@@ -73,10 +73,10 @@ struct AxisVertex {
 // lengthened by half a pixel at each end and widened by a pixel to each
 // side, in window pixels, each corner keeping the w of its end; the
 // fragment's coverage is the product of how far it lies inside the band
-// across and along, in pixels, up to 1, in Mesa's two triangles. Where an
-// axis runs close to the eye, Mesa's line fades toward its end in a way
-// that this band only comes near: there the two differ by up to about 100
-// levels.
+// across and along, in pixels, up to 1, interpolated in perspective over
+// the same two triangles as Mesa's, so a line fades toward an end near the
+// eye as it does there. Drawn through the desktop's GL, band and smooth
+// line agree within a level.
 std::array<AxisVertex, 6> smoothLineBand(const GLint* viewport, const ClipPoint& a, const ClipPoint& b) {
   auto window = [viewport](const ClipPoint& p, int i) {
     return static_cast<float>(viewport[i]) + (p[i] / p[3] + 1.0f) * 0.5f * static_cast<float>(viewport[2 + i]);
@@ -103,7 +103,7 @@ std::array<AxisVertex, 6> smoothLineBand(const GLint* viewport, const ClipPoint&
   AxisVertex v1 = corner(a, -1, -1);
   AxisVertex v2 = corner(b, 1, 1);
   AxisVertex v3 = corner(b, 1, -1);
-  return {v2, v1, v0, v3, v1, v2};
+  return {v0, v1, v3, v0, v3, v2};
 }
 
 const char* const kBandVertexShader =
