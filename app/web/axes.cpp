@@ -111,8 +111,12 @@ const char* const kBandVertexShader =
     "attribute vec4 band;\n"
     "varying vec4 inside;\n"
     "void main() { inside = band; gl_Position = position; }\n";
+// Without GL_ES the desktop's GL compiles it too, for a test against its
+// smooth lines.
 const char* const kBandFragmentShader =
+    "#ifdef GL_ES\n"
     "precision highp float;\n"
+    "#endif\n"
     "uniform vec3 colour;\n"
     "varying vec4 inside;\n"
     "void main() {\n"
