@@ -4,8 +4,13 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <vector>
+
 #include "state.h"
 #include "window.h"
+#ifdef __EMSCRIPTEN__
+#include "web/axes.h"
+#endif
 
 void initGLState() {
   glEnable(GL_TEXTURE_1D);
@@ -35,12 +40,9 @@ void setupCamera() {
 
 namespace {
 
-void drawAxes() {
-  glDisable(GL_TEXTURE_1D);
-  glDisable(GL_TEXTURE_2D);
-  glPushMatrix();
-  glRotatef(angleX, 1, 0, 0);
-  glRotatef(angleY, 0, 1, 0);
+// WebGL has no smooth lines: the browser draws the axes in web/axes.cpp.
+#ifndef __EMSCRIPTEN__
+void drawAxisLines() {
   glBegin(GL_LINES);
   glColor3f(0, 1, 0);
   glVertex3f(0, 100, 0);
@@ -52,6 +54,16 @@ void drawAxes() {
   glVertex3f(0, 0, -100);
   glVertex3f(0, 0, 100);
   glEnd();
+}
+#endif
+
+void drawAxes() {
+  glDisable(GL_TEXTURE_1D);
+  glDisable(GL_TEXTURE_2D);
+  glPushMatrix();
+  glRotatef(angleX, 1, 0, 0);
+  glRotatef(angleY, 0, 1, 0);
+  drawAxisLines();
   glPopMatrix();
   glEnable(GL_TEXTURE_1D);
   glEnable(GL_TEXTURE_2D);
@@ -75,7 +87,11 @@ void drawScene() {
   if (dragging) drawAxes();
   cloudShader->bind();
   setCloudUniforms();
+#ifdef __EMSCRIPTEN__
+  drawSliceBuffers(32, 32, 3.0f);
+#else
   drawSlices(32, 32, 3.0f);
+#endif
   cloudShader->unbind();
 }
 
@@ -104,4 +120,93 @@ void drawSlices(int sliceCount, int gridSize, float extent) {
     }
     glPopMatrix();
   }
+}
+
+namespace {
+
+// A slice's grid on the card: its vertices in the order that drawSlices sends
+// them, strip by strip, and the triangles of each strip's quads.
+struct SliceGrid {
+  int gridSize = 0;
+  float extent = 0.0f;
+  GLuint vertexBuffer = 0;
+  GLuint indexBuffer = 0;
+  GLsizei indexCount = 0;
+};
+
+std::vector<GLfloat> gridVertices(int gridSize, float extent) {
+  float start = extent * -0.5f;
+  float cellStep = extent / static_cast<float>(gridSize - 1);
+  std::vector<GLfloat> vertices;
+  for (int row = 0; row + 1 < gridSize; ++row) {
+    float yLow = start + static_cast<float>(row) * cellStep;
+    float yHigh = start + static_cast<float>(row + 1) * cellStep;
+    for (int column = 0; column < gridSize; ++column) {
+      float x = start + static_cast<float>(column) * cellStep;
+      vertices.insert(vertices.end(), {x, yHigh, 0.0f, x, yLow, 0.0f});
+    }
+  }
+  return vertices;
+}
+
+// Quad k of a strip has the upper corners u0 = 2k and u1 = 2k + 2, the lower
+// ones l0 = 2k + 1 and l1 = 2k + 3. These are the triangles, corners in the
+// same order, that Mesa makes of a quad strip, so the pictures agree to the
+// level; the other diagonal moves the shipped cloud by up to 199 levels,
+// where its light bends across a quad. Both run counter-clockwise from +z.
+std::vector<GLushort> gridTriangles(int gridSize) {
+  std::vector<GLushort> indices;
+  for (int row = 0; row + 1 < gridSize; ++row) {
+    int strip = row * gridSize * 2;
+    for (int column = 0; column + 1 < gridSize; ++column) {
+      auto u0 = static_cast<GLushort>(strip + 2 * column);
+      auto l0 = static_cast<GLushort>(u0 + 1);
+      auto u1 = static_cast<GLushort>(u0 + 2);
+      auto l1 = static_cast<GLushort>(u0 + 3);
+      indices.insert(indices.end(), {u1, u0, l1, u0, l0, l1});
+    }
+  }
+  return indices;
+}
+
+void uploadGrid(SliceGrid* grid, int gridSize, float extent) {
+  std::vector<GLfloat> vertices = gridVertices(gridSize, extent);
+  std::vector<GLushort> indices = gridTriangles(gridSize);
+  if (!grid->vertexBuffer) glGenBuffers(1, &grid->vertexBuffer);
+  if (!grid->indexBuffer) glGenBuffers(1, &grid->indexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, grid->vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(GLfloat)), vertices.data(),
+               GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, grid->indexBuffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)), indices.data(),
+               GL_STATIC_DRAW);
+  grid->gridSize = gridSize;
+  grid->extent = extent;
+  grid->indexCount = static_cast<GLsizei>(indices.size());
+}
+
+}  // namespace
+
+void drawSliceBuffers(int sliceCount, int gridSize, float extent) {
+  static SliceGrid grid;
+  if (grid.gridSize != gridSize || grid.extent != extent) uploadGrid(&grid, gridSize, extent);
+  glBindBuffer(GL_ARRAY_BUFFER, grid.vertexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, grid.indexBuffer);
+  // The stride is given outright: the emulation takes 0 for data to repack.
+  glVertexPointer(3, GL_FLOAT, 3 * sizeof(GLfloat), nullptr);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  float start = extent * -0.5f;
+  float sliceStep = extent / static_cast<float>(sliceCount - 1);
+  for (int slice = 0; slice < sliceCount; ++slice) {
+    float z = start + static_cast<float>(slice) * sliceStep;
+    glPushMatrix();
+    glTranslatef(0, 0, z);
+    cloudShader->setUniform1f("zPosition", z);
+    glDrawElements(GL_TRIANGLES, grid.indexCount, GL_UNSIGNED_SHORT, nullptr);
+    glPopMatrix();
+  }
+  // Left as immediate mode expects the GL: no array enabled, no buffer bound.
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }

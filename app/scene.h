@@ -13,5 +13,10 @@ void drawScene();
 // through a cube of the given extent centred on the origin. Both counts must
 // be at least 2.
 void drawSlices(int sliceCount, int gridSize, float extent);
+// The same slices, vertices, order and uniforms from buffers on the card: the
+// grid is uploaded once and each slice is one indexed draw, split into the
+// triangles that the desktop GL makes of the quad strips. WebGL has no
+// immediate mode, and its emulation uploads and draws each strip anew.
+void drawSliceBuffers(int sliceCount, int gridSize, float extent);
 
 #endif

@@ -1,4 +1,11 @@
-#version 110
+#ifdef GL_ES
+// WebGL 1: the depth write is an extension there, and the stages' default
+// int precisions differ, which no uniform that both use could link with.
+#extension GL_EXT_frag_depth : enable
+precision highp float;
+precision highp int;
+#define gl_FragDepth gl_FragDepthEXT
+#endif
 // Cloud slices, fragment stage: adds one fine octave of billows to the
 // shape that the vertex stage interpolates, integrates the density over the
 // slab of depth that this slice stands for, and shades it with the sun and

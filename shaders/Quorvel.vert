@@ -1,4 +1,3 @@
-#version 110
 // Cloud slices, vertex stage. Turns a vertex of a camera-facing slice into
 // the cloud's own frame and evaluates there everything that varies slowly
 // enough to interpolate across the slice grid: the base shape, its lumps,

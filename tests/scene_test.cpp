@@ -7,11 +7,16 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "gl_context.h"
 #include "gl_trace.h"
+#include "web/axes.h"
 
 namespace {
 
@@ -94,6 +99,52 @@ TEST(SceneCamera, AZeroHeightDrawingAreaCountsAsOnePixelHigh) {
   }
   // Aspect ratio 400 / 1: x is squeezed 400 times more than y.
   EXPECT_NEAR(camera.projection[5] / camera.projection[0], 400.0f, 1e-2);
+}
+
+// The axes turned as a drag turns them, drawn by `draw` over the sky in the
+// scene's GL state; the window's RGB bytes.
+template <typename Draw>
+std::vector<unsigned char> axesPicture(float turnX, float turnY, Draw draw) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  setupCamera();
+  glPushMatrix();
+  glRotatef(turnX, 1, 0, 0);
+  glRotatef(turnY, 0, 1, 0);
+  draw();
+  glPopMatrix();
+  std::vector<unsigned char> rgb(size_t{400} * 300 * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, 400, 300, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  return rgb;
+}
+
+// WebGL has no smooth lines, so the browser draws each axis as a band whose
+// coverage is the fragment's alpha. Through this GL the bands must look as
+// its smooth lines do, axes reaching behind the eye included, where a band
+// cut or split otherwise would show at once.
+TEST(SceneAxes, TheBrowsersBandsLookAsTheSmoothLines) {
+  useGLContext();
+  initGLState();
+  for (const auto& turn : {std::pair{10.0f, 12.0f}, std::pair{-35.0f, 60.0f}, std::pair{80.0f, -150.0f}}) {
+    std::vector<unsigned char> lines = axesPicture(turn.first, turn.second, [] {
+      glBegin(GL_LINES);
+      glColor3f(0, 1, 0);
+      glVertex3f(0, 100, 0);
+      glVertex3f(0, -100, 0);
+      glColor3f(1, 0, 0);
+      glVertex3f(-100, 0, 0);
+      glVertex3f(100, 0, 0);
+      glColor3f(0, 0, 1);
+      glVertex3f(0, 0, -100);
+      glVertex3f(0, 0, 100);
+      glEnd();
+    });
+    std::vector<unsigned char> bands = axesPicture(turn.first, turn.second, drawAxisLines);
+    int largest = 0;
+    for (size_t i = 0; i < lines.size(); ++i) largest = std::max(largest, std::abs(lines[i] - bands[i]));
+    EXPECT_LE(largest, 1) << turn.first << ", " << turn.second;
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // One frame of the recording, from the camera to the buffer swap.

@@ -1,0 +1,95 @@
+// The window layer in a browser, over Emscripten's GLFW: the window is the
+// page's canvas, and the frame loop gives the browser its turn after each
+// buffer swap, when the frame is shown and input comes in.
+#include "window.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+
+#include "state.h"
+
+// Set by the page (the module's closeRequested) to end the run as a closed
+// window does, before it starts another.
+extern "C" int quorvel_close_requested();
+
+namespace {
+
+const char* const kCanvas = "#canvas";
+
+// The port has no sticky keys: an Escape pressed and released while the loop
+// waits for its turn would be gone by the next poll, so the press is kept.
+bool escapeSeen = false;
+
+void noteEscape(GLFWwindow* /*window*/, int key, int /*scancode*/, int action, int /*mods*/) {
+  if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) escapeSeen = true;
+}
+
+// Backing-store pixels per window unit (CSS pixel): the device pixel ratio
+// that openWindow gave the canvas.
+double pixelsPerUnit() {
+  int width = 0;
+  int height = 0;
+  int units = 0;
+  getWindowSize(&width, &height);
+  glfwGetWindowSize(window, &units, &height);
+  return units > 0 ? static_cast<double>(width) / units : 1.0;
+}
+
+}  // namespace
+
+GLFWwindow* createWindow(int width, int height, const char* title) {
+  glfwWindowHint(GLFW_RED_BITS, 8);
+  glfwWindowHint(GLFW_GREEN_BITS, 8);
+  glfwWindowHint(GLFW_BLUE_BITS, 8);
+  // The page shows the canvas over itself: with an alpha channel the sky,
+  // cleared to alpha 0, would let the page through.
+  glfwWindowHint(GLFW_ALPHA_BITS, 0);
+  glfwWindowHint(GLFW_DEPTH_BITS, 32);
+  glfwWindowHint(GLFW_STENCIL_BITS, 0);
+  return glfwCreateWindow(width, height, title, nullptr, nullptr);
+}
+
+bool openWindow() {
+  const int width = 400;
+  const int height = 300;
+  window = createWindow(width, height, "Quorvel");
+  if (!window) return false;
+  glfwMakeContextCurrent(window);
+  // The port gives the canvas one pixel per CSS pixel; the page keeps its CSS
+  // size, and on a HiDPI screen the backing store gets a pixel per device
+  // pixel, as the desktop draws to the framebuffer's size.
+  double ratio = emscripten_get_device_pixel_ratio();
+  emscripten_set_canvas_element_size(kCanvas, static_cast<int>(std::lround(width * ratio)),
+                                     static_cast<int>(std::lround(height * ratio)));
+  glfwSetKeyCallback(window, noteEscape);
+  return true;
+}
+
+void swapBuffers() {
+  glfwPollEvents();
+  if (windowOpened()) glfwSwapBuffers(window);
+  emscripten_sleep(0);
+}
+
+bool windowOpened() { return !glfwWindowShouldClose(window) && !quorvel_close_requested(); }
+
+bool leftButtonDown() { return glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS; }
+
+bool escapePressed() { return escapeSeen || glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_RELEASE; }
+
+// The port measures the cursor in backing-store pixels; the desktop, and so
+// the turn per pixel of a drag, in window units.
+void getMousePos(int* x, int* y) {
+  double cursorX = 0.0;
+  double cursorY = 0.0;
+  glfwGetCursorPos(window, &cursorX, &cursorY);
+  double scale = pixelsPerUnit();
+  *x = static_cast<int>(cursorX / scale);
+  *y = static_cast<int>(cursorY / scale);
+}
+
+// The port's framebuffer size is the window's; the backing store is what is
+// drawn to.
+void getWindowSize(int* width, int* height) { emscripten_get_canvas_element_size(kCanvas, width, height); }
