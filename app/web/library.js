@@ -51,6 +51,29 @@ mergeInto(LibraryManager.library, {
     GLImmediate.matrixVersion[GLImmediate.currentMatrix] = (GLImmediate.matrixVersion[GLImmediate.currentMatrix] + 1) | 0;
   },
 
+  // WebGL's getError makes the page wait until the renderer has carried out
+  // everything asked of it so far, and the shader library asks after every
+  // uniform it sets, 40 times a frame: each slice would be drawn before the
+  // next one is even sent. So the context is asked at the first check after
+  // each buffer swap only, and an error that a frame's drawing raises is
+  // written at that check, the next frame's first. Errors that the GL layer
+  // finds by itself are given at once, as the desktop gives every error.
+  $glErrorsAsked: {afterSwap: true},
+  glGetError__deps: ['$glErrorsAsked'],
+  glGetError: function() {
+    var error = GL.lastError;
+    GL.lastError = 0;
+    if (!error && glErrorsAsked.afterSwap) {
+      glErrorsAsked.afterSwap = false;
+      error = GLctx.getError();
+    }
+    return error;
+  },
+  quorvel_frame_shown__deps: ['$glErrorsAsked'],
+  quorvel_frame_shown: function() {
+    glErrorsAsked.afterSwap = true;
+  },
+
   quorvel_close_requested: function() {
     return Module['closeRequested'] ? 1 : 0;
   },

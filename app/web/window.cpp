@@ -13,6 +13,8 @@
 // Set by the page (the module's closeRequested) to end the run as a closed
 // window does, before it starts another.
 extern "C" int quorvel_close_requested();
+// Lets the next GL error check ask the browser's context again.
+extern "C" void quorvel_frame_shown();
 
 namespace {
 
@@ -70,6 +72,7 @@ bool openWindow() {
 void swapBuffers() {
   glfwPollEvents();
   if (windowOpened()) glfwSwapBuffers(window);
+  quorvel_frame_shown();
   emscripten_sleep(0);
 }
 
