@@ -97,8 +97,9 @@ function watchPage() {
   }
   window.statesSeen = [];
   const keepState = () => {
-    const { state, status } = document.body?.dataset ?? {};
-    if (state) window.statesSeen.push({ state, status: status ?? '' });
+    const { state, status = '' } = document.body?.dataset ?? {};
+    const last = window.statesSeen.at(-1);
+    if (state && (state !== last?.state || status !== last?.status)) window.statesSeen.push({ state, status });
   };
   new MutationObserver(keepState).observe(document, {
     subtree: true,
@@ -231,8 +232,13 @@ export class WebProgram {
 
   // Chooses files through the page's file input, as a person would in the
   // browser's file dialog.
+  // The same files chosen twice in a row change nothing that the input sees,
+  // so the choice is cleared first.
   async choosePair(files) {
     const input = await this.page.$('#pair');
+    await input.evaluate((element) => {
+      element.value = '';
+    });
     await input.uploadFile(...files);
   }
 

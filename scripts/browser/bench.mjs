@@ -1,0 +1,125 @@
+// Frame rates of the web build beside the native program on this machine:
+// the page's clouds at rest, the page with a pass-through pair (the same
+// uniforms, one constant colour, nothing culled), and the native program
+// with each pair, in interleaved rounds so that load from elsewhere falls on
+// every case alike. Only one runs at a time. Each rate is what the program
+// itself shows in its title, read once a second. Prints the rates and their
+// ratios against the targets; a missed target is reported, not failed.
+//
+// Usage: node bench.mjs --dist DIR --native PATH/quorvel
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
+import { NativeProgram, ensureDisplay, frameRateTitle, repo } from './native.mjs';
+import { pause } from './timing.mjs';
+
+const rounds = 3;
+// Titles read in a case, one a second, after the first has come and one
+// more second for the program to settle.
+const readings = 5;
+const startLimitMs = 20000;
+
+// The native benchmark's pass-through pair, taken from its source so that
+// both benchmarks time the same floor. The web's shading language takes no
+// #version line, and the desktop's 1.10 needs none for these stages.
+function passThroughPair() {
+  const source = fs.readFileSync(path.join(repo, 'bench/cloud_bench.cpp'), 'utf8');
+  const stage = (name) => {
+    const text = new RegExp(`${name} = R"\\(([^]*?)\\)";`).exec(source)?.[1];
+    if (!text) throw new Error(`bench/cloud_bench.cpp holds no ${name}`);
+    return text.replace(/^#version .*\n/, '');
+  };
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-pass-through-'));
+  fs.writeFileSync(path.join(folder, 'Quorvel.vert'), stage('kPassThroughVertex'));
+  fs.writeFileSync(path.join(folder, 'Quorvel.frag'), stage('kPassThroughFragment'));
+  return ['Quorvel.vert', 'Quorvel.frag'].map((name) => path.join(folder, name));
+}
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  const middle = Math.floor(sorted.length / 2);
+  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
+
+// The median of the titles' rates over a few seconds.
+async function readRates(title) {
+  await pause(1000);
+  const rates = [];
+  for (let i = 0; i < readings; ++i) {
+    await pause(1000);
+    rates.push(Number(frameRateTitle.exec(await title())?.[1] ?? 0));
+  }
+  return median(rates);
+}
+
+async function nativeRate(binary, pair) {
+  const program = await NativeProgram.start(binary, pair);
+  try {
+    if (!(await program.waitForFrameRate(startLimitMs))) throw new Error(`no native frame rate:\n${program.log()}`);
+    const rate = await readRates(async () => program.title());
+    await program.quit();
+    return rate;
+  } finally {
+    program.remove();
+  }
+}
+
+// Starts the page's program again (`start` clicks or chooses files), times
+// it and ends it with Escape, so that the page idles while others run.
+async function pageRate(web, start) {
+  const before = await web.statesSoFar();
+  await start();
+  const now = await web.waitForState('running', startLimitMs, before);
+  if (now.state !== 'running') throw new Error(`the page did not start again: ${JSON.stringify(now)}`);
+  const rate = await readRates(() => web.title());
+  const ending = await web.statesSoFar();
+  await web.pressEscape();
+  await web.waitForState('ended', startLimitMs, ending);
+  return rate;
+}
+
+const ratio = (a, b) => (b > 0 ? (a / b).toFixed(2) : 'n/a');
+
+async function main() {
+  const { dist, native } = parseArguments('bench.mjs');
+  const passThrough = passThroughPair();
+  const stopDisplay = await ensureDisplay();
+  const server = await serveFolder(dist);
+  const browser = await launchChromium();
+  try {
+    const web = await WebProgram.open(browser, server.url);
+    const cases = {
+      'page clouds': () => pageRate(web, () => web.click('shipped')),
+      'page pass-through': () => pageRate(web, () => web.choosePair(passThrough)),
+      'native clouds': () => nativeRate(native),
+      'native pass-through': () => nativeRate(native, passThrough),
+    };
+    const rates = Object.fromEntries(Object.keys(cases).map((name) => [name, []]));
+    for (let round = 1; round <= rounds; ++round) {
+      for (const [name, measure] of Object.entries(cases)) {
+        rates[name].push(await measure().catch((error) => Promise.reject(new Error(`${name}: ${error.message}`))));
+      }
+      const line = Object.entries(rates).map(([name, list]) => `${name} ${list.at(-1).toFixed(1)}`);
+      console.log(`round ${round}: ${line.join(', ')} frames/s`);
+    }
+    const rate = Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)]));
+    console.log(`median frames/s: ${Object.entries(rate).map(([n, r]) => `${n} ${r.toFixed(1)}`).join(', ')}`);
+    console.log(`page clouds / native clouds: ${ratio(rate['page clouds'], rate['native clouds'])} (target 0.6 or more)`);
+    console.log(`page clouds / page pass-through: ${ratio(rate['page clouds'], rate['page pass-through'])} (target above 1)`);
+    console.log(`native clouds / native pass-through: ${ratio(rate['native clouds'], rate['native pass-through'])}`);
+    const problems = await web.allProblems();
+    if (problems.length) console.log(`problems on the page: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
+  } finally {
+    await browser.close();
+    server.stop();
+    stopDisplay();
+    fs.rmSync(path.dirname(passThrough[0]), { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => {
+  console.error(`benchmark stopped: ${error.stack ?? error}`);
+  process.exitCode = 1;
+});

@@ -1,0 +1,14 @@
+import { WebProgram, launchChromium, serveFolder } from './browser.mjs';
+import { pause } from './timing.mjs';
+const server = await serveFolder('/tmp/fakedist');
+const browser = await launchChromium();
+const web = await WebProgram.open(browser, server.url);
+const show = async (w) => console.log(w, await web.read(() => JSON.stringify(window.statesSeen)), await web.read(() => document.activeElement.id));
+await pause(1500); await show('loaded');
+await web.click('shipped'); await pause(1000); await show('shipped');
+await web.pressEscape(); await pause(500); await show('esc');
+await web.choosePair(['/tmp/fakedist/index.html']); await pause(1000); await show('pair');
+await web.pressEscape(); await pause(500); await show('esc');
+await pause(15000);
+await web.click('shipped'); await pause(1000); await show('shipped');
+await browser.close(); server.stop();
