@@ -7,7 +7,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 import { decodePicture, writePicture } from './pictures.mjs';
-import { frameRateTitle } from './native.mjs';
+import { showsFrameRate } from './native.mjs';
 import { pollUntil } from './timing.mjs';
 
 // Reads --dist DIR and --native PATH; exits with the usage on anything else.
@@ -179,11 +179,11 @@ export class WebProgram {
     return this.page.title();
   }
 
-  // The first title with a frame rate, or '' past the limit.
+  // The first title with a measured frame rate, or '' past the limit.
   async waitForFrameRate(limitMs) {
     return pollUntil(limitMs, async () => {
       const title = await this.title();
-      return frameRateTitle.test(title) ? title : '';
+      return showsFrameRate(title) ? title : '';
     });
   }
 
@@ -244,11 +244,5 @@ export class WebProgram {
 
   async click(id) {
     await this.page.click(`#${id}`);
-  }
-
-  // The frame rate shown in the title, or 0.
-  async frameRate() {
-    const match = frameRateTitle.exec(await this.title());
-    return match ? Number(match[1]) : 0;
   }
 }

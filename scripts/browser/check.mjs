@@ -53,20 +53,22 @@ function comparePictures(what, page, native) {
 }
 
 // What the native program shows and logs through the same session: at rest,
-// during and after the drag, at 800 x 600, and its log after Escape.
+// at 800 x 600, during and after the drag, and its log after Escape.
 async function nativeReference() {
   const program = await NativeProgram.start(native);
   try {
     if (!(await program.waitForFrameRate())) throw new Error(`the native program showed no frame rate; log:\n${program.log()}`);
     await pause(2000);
     const reference = { rest: program.shot(picture('native-rest')), title: program.title() };
+    program.resize(800, 600);
+    await pause(releasedMs);
+    reference.large = program.shot(picture('native-800x600'));
+    program.resize(400, 300);
+    await pause(releasedMs);
     await dragThrough(program, () => {
       reference.during = program.shot(picture('native-during-drag'));
     });
     reference.after = program.shot(picture('native-after-drag'));
-    program.resize(800, 600);
-    await pause(releasedMs);
-    reference.large = program.shot(picture('native-800x600'));
     reference.status = await program.quit();
     reference.log = program.log();
     if (reference.status !== 0) throw new Error(`the native program ended with ${reference.status}`);

@@ -12,6 +12,12 @@ export const repo = path.resolve(path.dirname(new URL(import.meta.url).pathname)
 export const shippedPair = ['Quorvel.vert', 'Quorvel.frag'].map((name) => path.join(repo, 'shaders', name));
 export const frameRateTitle = /^Quorvel [0-9.]+ \(([0-9]+(?:\.[0-9]+)?) FPS\)$/;
 
+// A title with a measured rate: the first one, set with the first frame,
+// says 0.0 FPS.
+export function showsFrameRate(title) {
+  return Number(frameRateTitle.exec(title)?.[1] ?? 0) > 0;
+}
+
 // Uses the display of the environment, or starts a virtual one (24-bit:
 // GLFW finds no framebuffer on the 8-bit default) and returns a function
 // that stops it.
@@ -59,9 +65,13 @@ export class NativeProgram {
     return xdotool('getwindowname', this.window);
   }
 
-  // Waits for the first frame-rate title and returns it, or '' past the limit.
+  // Waits for a title with a measured frame rate and returns it, or '' past
+  // the limit.
   async waitForFrameRate(limitMs = 20000) {
-    return pollUntil(limitMs, () => (frameRateTitle.test(this.title()) ? this.title() : ''));
+    return pollUntil(limitMs, () => {
+      const title = this.title();
+      return showsFrameRate(title) ? title : '';
+    });
   }
 
   shot(file) {

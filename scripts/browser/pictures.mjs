@@ -15,30 +15,35 @@ export function writePicture(picture, path) {
 }
 
 // The largest and the mean difference of two pictures' red, green and blue
-// channels in levels of 255, with where the largest lies. Alpha is left out:
+// channels in levels of 255, with where the largest lies and how many pixels
+// differ by more than `overLevels` in some channel. Alpha is left out:
 // a window and a screenshot of a page both show opaque pixels, whatever the
 // alpha that the GL wrote.
-export function difference(a, b) {
+export function difference(a, b, overLevels = 16) {
   if (a.width !== b.width || a.height !== b.height) {
     return { sameSize: false, text: `sizes differ: ${a.width} x ${a.height} against ${b.width} x ${b.height}` };
   }
   let peak = -1;
   let peakAt = 0;
   let sum = 0;
+  let over = 0;
   for (let i = 0; i < a.data.length; i += 4) {
+    let pixelPeak = 0;
     for (let c = 0; c < 3; ++c) {
       const d = Math.abs(a.data[i + c] - b.data[i + c]);
       sum += d;
-      if (d > peak) {
-        peak = d;
-        peakAt = i / 4;
-      }
+      pixelPeak = Math.max(pixelPeak, d);
     }
+    if (pixelPeak > peak) {
+      peak = pixelPeak;
+      peakAt = i / 4;
+    }
+    if (pixelPeak > overLevels) ++over;
   }
   const mean = sum / ((a.data.length / 4) * 3);
   const x = peakAt % a.width;
   const y = Math.floor(peakAt / a.width);
-  return { sameSize: true, peak, mean, text: `peak ${peak} at (${x}, ${y}), mean ${mean.toFixed(3)}` };
+  return { sameSize: true, peak, mean, text: `peak ${peak} at (${x}, ${y}), mean ${mean.toFixed(3)}, ${over} pixels over ${overLevels}` };
 }
 
 // Both pictures the same size, at most `peak` levels apart anywhere and
