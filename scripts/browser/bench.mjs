@@ -7,12 +7,9 @@
 // ratios against the targets; a missed target is reported, not failed.
 //
 // Usage: node bench.mjs --dist DIR --native PATH/quorvel
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-
 import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
-import { NativeProgram, ensureDisplay, frameRateTitle, repo } from './native.mjs';
+import { NativeProgram, ensureDisplay, frameRateTitle } from './native.mjs';
+import { passThroughPair, removePair } from './pairs.mjs';
 import { pause } from './timing.mjs';
 
 const rounds = 3;
@@ -21,23 +18,8 @@ const rounds = 3;
 const readings = 5;
 const startLimitMs = 20000;
 
-// The native benchmark's pass-through pair, taken from its source so that
-// both benchmarks time the same floor. The web's shading language takes no
-// #version line, and the desktop's 1.10 needs none for these stages.
-function passThroughPair() {
-  const source = fs.readFileSync(path.join(repo, 'bench/cloud_bench.cpp'), 'utf8');
-  const stage = (name) => {
-    const text = new RegExp(`${name} = R"\\(([^]*?)\\)";`).exec(source)?.[1];
-    if (!text) throw new Error(`bench/cloud_bench.cpp holds no ${name}`);
-    return text.replace(/^#version .*\n/, '');
-  };
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-pass-through-'));
-  fs.writeFileSync(path.join(folder, 'Quorvel.vert'), stage('kPassThroughVertex'));
-  fs.writeFileSync(path.join(folder, 'Quorvel.frag'), stage('kPassThroughFragment'));
-  return ['Quorvel.vert', 'Quorvel.frag'].map((name) => path.join(folder, name));
-}
-
 function median(values) {
+  if (values.length === 0) return undefined;
   const sorted = [...values].sort((a, b) => a - b);
   const middle = Math.floor(sorted.length / 2);
   return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
@@ -72,7 +54,10 @@ async function pageRate(web, start) {
   const before = await web.statesSoFar();
   await start();
   const now = await web.waitForState('running', startLimitMs, before);
-  if (now.state !== 'running') throw new Error(`the page did not start again: ${JSON.stringify(now)}`);
+  if (now.state !== 'running') {
+    const log = (await web.log()).trim().split('\n').slice(-3).join(' / ');
+    throw new Error(`the run is ${now.state} with status "${now.status}"; the log ends: ${log}`);
+  }
   const rate = await readRates(() => web.title());
   const ending = await web.statesSoFar();
   await web.pressEscape();
@@ -80,7 +65,7 @@ async function pageRate(web, start) {
   return rate;
 }
 
-const ratio = (a, b) => (b > 0 ? (a / b).toFixed(2) : 'n/a');
+const ratio = (a, b) => (a !== undefined && b > 0 ? (a / b).toFixed(2) : 'n/a');
 
 async function main() {
   const { dist, native } = parseArguments('bench.mjs');
@@ -97,15 +82,23 @@ async function main() {
       'native pass-through': () => nativeRate(native, passThrough),
     };
     const rates = Object.fromEntries(Object.keys(cases).map((name) => [name, []]));
+    // A case that cannot run is said once and left out; the others go on.
+    const broken = new Set();
     for (let round = 1; round <= rounds; ++round) {
       for (const [name, measure] of Object.entries(cases)) {
-        rates[name].push(await measure().catch((error) => Promise.reject(new Error(`${name}: ${error.message}`))));
+        if (broken.has(name)) continue;
+        try {
+          rates[name].push(await measure());
+        } catch (error) {
+          broken.add(name);
+          console.log(`${name}: not measured: ${error.message}`);
+        }
       }
-      const line = Object.entries(rates).map(([name, list]) => `${name} ${list.at(-1).toFixed(1)}`);
+      const line = Object.entries(rates).map(([name, list]) => `${name} ${list.at(-1)?.toFixed(1) ?? 'n/a'}`);
       console.log(`round ${round}: ${line.join(', ')} frames/s`);
     }
     const rate = Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)]));
-    console.log(`median frames/s: ${Object.entries(rate).map(([n, r]) => `${n} ${r.toFixed(1)}`).join(', ')}`);
+    console.log(`median frames/s: ${Object.entries(rate).map(([n, r]) => `${n} ${r?.toFixed(1) ?? 'n/a'}`).join(', ')}`);
     console.log(`page clouds / native clouds: ${ratio(rate['page clouds'], rate['native clouds'])} (target 0.6 or more)`);
     console.log(`page clouds / page pass-through: ${ratio(rate['page clouds'], rate['page pass-through'])} (target above 1)`);
     console.log(`native clouds / native pass-through: ${ratio(rate['native clouds'], rate['native pass-through'])}`);
@@ -115,7 +108,7 @@ async function main() {
     await browser.close();
     server.stop();
     stopDisplay();
-    fs.rmSync(path.dirname(passThrough[0]), { recursive: true, force: true });
+    removePair(passThrough);
   }
 }
 

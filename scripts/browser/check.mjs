@@ -14,6 +14,7 @@ import path from 'node:path';
 
 import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
 import { NativeProgram, ensureDisplay } from './native.mjs';
+import { brokenVertexStage, passThroughPair, removePair } from './pairs.mjs';
 import { difference, within } from './pictures.mjs';
 import { pause } from './timing.mjs';
 
@@ -31,7 +32,6 @@ const dragTo = [260, 200];
 const pressedMs = 1500;
 const movedMs = 2000;
 const releasedMs = 2000;
-const brokenVertexStage = 'void main() {\n  gl_Position = notDeclared;\n}\n';
 const glReportLine = /^OpenGL (Vendor|Renderer|Version): /;
 
 const { dist, native } = parseArguments('check.mjs');
@@ -52,9 +52,25 @@ function comparePictures(what, page, native) {
   report(within(diff, pictureLimits), what, `${diff.text} (limits ${pictureLimits.peak} and ${pictureLimits.mean})`);
 }
 
-// What the native program shows and logs through the same session: at rest,
-// at 800 x 600, during and after the drag, and its log after Escape.
+// The native program with the shipped pair through the session that the
+// page goes through, and with the pass-through pair at rest.
 async function nativeReference() {
+  const reference = await nativeSession();
+  reference.passThroughPair = passThroughPair();
+  const program = await NativeProgram.start(native, reference.passThroughPair);
+  try {
+    if (!(await program.waitForFrameRate())) throw new Error(`no native frame rate; log:\n${program.log()}`);
+    reference.passThrough = program.shot(picture('native-pass-through'));
+    await program.quit();
+  } finally {
+    program.remove();
+  }
+  return reference;
+}
+
+// What the native program shows and logs: at rest, at 800 x 600, during and
+// after the drag, and its log after Escape.
+async function nativeSession() {
   const program = await NativeProgram.start(native);
   try {
     if (!(await program.waitForFrameRate())) throw new Error(`the native program showed no frame rate; log:\n${program.log()}`);
@@ -115,9 +131,10 @@ function compareLogs(pageLog, nativeLog) {
     if (glReportLine.test(line) && line.match(glReportLine)[0] === expected.match(glReportLine)?.[0]) continue;
     differing.push(`line ${i + 1}: "${line}" where the native log has "${expected}"`);
   }
+  const glNames = pageLines.filter((line) => glReportLine.test(line)).map((line) => line.replace(glReportLine, ''));
   const figures = differing.length
     ? `${differing.length} line(s) differ; ${differing.slice(0, 3).join('; ')}`
-    : `${nativeLines.length} lines, the GL report lines aside`;
+    : `${nativeLines.length} lines, the GL report lines aside (here "${glNames.join('", "')}")`;
   report(differing.length === 0, 'the log on the page is the native log', figures);
 }
 
@@ -146,16 +163,31 @@ async function checkDownload(web) {
 }
 
 async function checkBrokenPair(web) {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-broken-'));
-  fs.writeFileSync(path.join(folder, 'Quorvel.vert'), brokenVertexStage);
+  const broken = brokenVertexStage();
   const before = await web.statesSoFar();
-  await web.choosePair([path.join(folder, 'Quorvel.vert')]);
+  await web.choosePair(broken);
   await endedWith(web, 1, 'a vertex stage that does not compile ends the run with 1', before);
-  fs.rmSync(folder, { recursive: true, force: true });
+  removePair(broken);
   const log = await web.log();
   const header = '***COMPILER ERROR (Vertex Shader):\n';
   const compilerLine = log.includes(header) ? log.split(header)[1].split('\n')[0] : '';
   report(/notDeclared/.test(compilerLine), 'its compiler lines are on the page', `"${compilerLine || log.slice(-200)}"`);
+}
+
+// Both stages of a pair of one's own, chosen together, draw as they draw
+// in the native window.
+async function checkOwnPair(web, reference) {
+  const before = await web.statesSoFar();
+  await web.choosePair(reference.passThroughPair);
+  const now = await web.waitForState('running', titleLimit * 1000, before);
+  await pause(3000);
+  const diff = difference(await web.shot(picture('page-pass-through')), reference.passThrough);
+  const { state, status } = await web.state();
+  const log = (await web.log()).trim().split('\n').slice(-2).join(' / ');
+  const figures = now.state === 'running'
+    ? `${diff.text} from the native window with the same pair`
+    : `no run: state "${state}", status "${status}", the log ends "${log}"`;
+  report(now.state === 'running' && within(diff, pictureLimits), 'a pair of both stages chosen together draws', figures);
 }
 
 async function mainPage(browser, url, reference) {
@@ -174,6 +206,7 @@ async function mainPage(browser, url, reference) {
   compareLogs(await web.log(), reference.log);
   await checkDownload(web);
   await checkBrokenPair(web);
+  await checkOwnPair(web, reference);
   before = await web.statesSoFar();
   await web.click('shipped');
   const started = (await web.waitForState('running', titleLimit * 1000, before)).state === 'running';
@@ -228,8 +261,9 @@ async function main() {
   const stopDisplay = await ensureDisplay();
   const server = await serveFolder(dist);
   let browser;
+  let reference;
   try {
-    const reference = await nativeReference();
+    reference = await nativeReference();
     console.log(`native program: "${reference.title}", pictures in ${pictures}`);
     browser = await launchChromium();
     const problems = [];
@@ -243,6 +277,7 @@ async function main() {
     report(false, 'the check ran to its end', error.stack ?? error);
   } finally {
     await browser?.close();
+    if (reference?.passThroughPair) removePair(reference.passThroughPair);
     server.stop();
     stopDisplay();
   }
