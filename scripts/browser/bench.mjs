@@ -98,10 +98,12 @@ async function main() {
       console.log(`round ${round}: ${line.join(', ')} frames/s`);
     }
     const rate = Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)]));
-    console.log(`median frames/s: ${Object.entries(rate).map(([n, r]) => `${n} ${r?.toFixed(1) ?? 'n/a'}`).join(', ')}`);
-    console.log(`page clouds / native clouds: ${ratio(rate['page clouds'], rate['native clouds'])} (target 0.6 or more)`);
-    console.log(`page clouds / page pass-through: ${ratio(rate['page clouds'], rate['page pass-through'])} (target above 1)`);
-    console.log(`native clouds / native pass-through: ${ratio(rate['native clouds'], rate['native pass-through'])}`);
+    const medians = Object.entries(rate).map(([name, median]) => `${name} ${median?.toFixed(1) ?? 'n/a'}`);
+    console.log(`median frames/s: ${medians.join(', ')}`);
+    const [page, passing, nativeClouds] = [rate['page clouds'], rate['page pass-through'], rate['native clouds']];
+    console.log(`page clouds / native clouds: ${ratio(page, nativeClouds)} (target 0.6 or more)`);
+    console.log(`page clouds / page pass-through: ${ratio(page, passing)} (target above 1)`);
+    console.log(`native clouds / native pass-through: ${ratio(nativeClouds, rate['native pass-through'])}`);
     const problems = await web.allProblems();
     if (problems.length) console.log(`problems on the page: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
   } finally {

@@ -60,7 +60,7 @@ export async function serveFolder(folder) {
 // Software WebGL through SwiftShader (not --disable-gpu, which would leave
 // no WebGL at all on some builds), no throttling of a page nobody looks at,
 // and none of the browser's own network traffic, which this machine refuses.
-export function launchChromium() {
+export function launchChromium(extraArgs = []) {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
@@ -77,6 +77,7 @@ export function launchChromium() {
       '--disable-sync',
       '--disable-quic',
       '--no-first-run',
+      ...extraArgs,
     ],
   });
 }

@@ -1,8 +1,9 @@
 // Checks the web build in headless Chromium against the native program on
-// the same machine: the frame rate in the title, the log, the canvas at rest
-// and through a drag, a pair that does not compile, Escape, a device pixel
-// ratio of 2 and a touch drag, with no exception and no WebGL error on the
-// way. Prints one line per check with its figures and exits with 1 when any
+// the same machine: the frame rate in the title, the log and its download,
+// the canvas at rest and through a drag, Escape, a pair that does not
+// compile and one that does, a device pixel ratio of 2, a touch drag and a
+// browser without WebGL, with no exception and no WebGL error on the way.
+// Prints one line per check with its figures and exits with 1 when any
 // fails.
 //
 // Usage: node check.mjs --dist DIR --native PATH/quorvel
@@ -38,6 +39,8 @@ const { dist, native } = parseArguments('check.mjs');
 const pictures = process.env.QUORVEL_WEB_PICTURES ?? fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-web-check-'));
 fs.mkdirSync(pictures, { recursive: true });
 const picture = (name) => path.join(pictures, `${name}.png`);
+// A pair of the user's own with both stages unlike the shipped ones.
+const ownPair = passThroughPair();
 let passed = 0;
 let failed = 0;
 
@@ -53,14 +56,13 @@ function comparePictures(what, page, native) {
 }
 
 // The native program with the shipped pair through the session that the
-// page goes through, and with the pass-through pair at rest.
+// page goes through, and with the user's own pair at rest.
 async function nativeReference() {
   const reference = await nativeSession();
-  reference.passThroughPair = passThroughPair();
-  const program = await NativeProgram.start(native, reference.passThroughPair);
+  const program = await NativeProgram.start(native, ownPair);
   try {
     if (!(await program.waitForFrameRate())) throw new Error(`no native frame rate; log:\n${program.log()}`);
-    reference.passThrough = program.shot(picture('native-pass-through'));
+    reference.ownPair = program.shot(picture('native-own-pair'));
     await program.quit();
   } finally {
     program.remove();
@@ -73,7 +75,7 @@ async function nativeReference() {
 async function nativeSession() {
   const program = await NativeProgram.start(native);
   try {
-    if (!(await program.waitForFrameRate())) throw new Error(`the native program showed no frame rate; log:\n${program.log()}`);
+    if (!(await program.waitForFrameRate())) throw new Error(`no native frame rate; log:\n${program.log()}`);
     await pause(2000);
     const reference = { rest: program.shot(picture('native-rest')), title: program.title() };
     program.resize(800, 600);
@@ -158,7 +160,8 @@ async function checkDownload(web) {
   const downloaded = fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : null;
   fs.rmSync(folder, { recursive: true, force: true });
   const same = downloaded === (await web.log());
-  const figures = downloaded === null ? 'no logfile.txt came' : `${downloaded.length} characters, ${same ? 'as' : 'not as'} shown`;
+  const figures =
+    downloaded === null ? 'no logfile.txt came' : `${downloaded.length} characters, ${same ? 'as' : 'not as'} shown`;
   report(same, 'the download link gives logfile.txt as the page shows it', figures);
 }
 
@@ -171,23 +174,25 @@ async function checkBrokenPair(web) {
   const log = await web.log();
   const header = '***COMPILER ERROR (Vertex Shader):\n';
   const compilerLine = log.includes(header) ? log.split(header)[1].split('\n')[0] : '';
-  report(/notDeclared/.test(compilerLine), 'its compiler lines are on the page', `"${compilerLine || log.slice(-200)}"`);
+  const figures = `"${compilerLine || log.slice(-200)}"`;
+  report(/notDeclared/.test(compilerLine), 'its compiler lines are on the page', figures);
 }
 
 // Both stages of a pair of one's own, chosen together, draw as they draw
 // in the native window.
 async function checkOwnPair(web, reference) {
   const before = await web.statesSoFar();
-  await web.choosePair(reference.passThroughPair);
+  await web.choosePair(ownPair);
   const now = await web.waitForState('running', titleLimit * 1000, before);
   await pause(3000);
-  const diff = difference(await web.shot(picture('page-pass-through')), reference.passThrough);
+  const diff = difference(await web.shot(picture('page-own-pair')), reference.ownPair);
   const { state, status } = await web.state();
   const log = (await web.log()).trim().split('\n').slice(-2).join(' / ');
   const figures = now.state === 'running'
     ? `${diff.text} from the native window with the same pair`
     : `no run: state "${state}", status "${status}", the log ends "${log}"`;
-  report(now.state === 'running' && within(diff, pictureLimits), 'a pair of both stages chosen together draws', figures);
+  const drawn = now.state === 'running' && within(diff, pictureLimits);
+  report(drawn, 'a pair of both stages chosen together draws', figures);
 }
 
 async function mainPage(browser, url, reference) {
@@ -248,6 +253,20 @@ async function touchPage(browser, url, reference) {
   return web;
 }
 
+// A browser without WebGL gets a message on the page and no run.
+async function checkWithoutWebGL(url) {
+  const browser = await launchChromium(['--disable-3d-apis']);
+  try {
+    const web = await WebProgram.open(browser, url);
+    await pause(3000);
+    const { state, message } = await web.state();
+    const figures = `state "${state}", message "${message}"`;
+    report(message !== '' && state !== 'running', 'a browser without WebGL gets a message', figures);
+  } finally {
+    await browser.close();
+  }
+}
+
 // Each kind of problem once, with how often it came.
 function describeProblems(problems) {
   if (problems.length === 0) return 'none';
@@ -261,9 +280,8 @@ async function main() {
   const stopDisplay = await ensureDisplay();
   const server = await serveFolder(dist);
   let browser;
-  let reference;
   try {
-    reference = await nativeReference();
+    const reference = await nativeReference();
     console.log(`native program: "${reference.title}", pictures in ${pictures}`);
     browser = await launchChromium();
     const problems = [];
@@ -273,11 +291,12 @@ async function main() {
       await web.close();
     }
     report(problems.length === 0, 'exceptions and WebGL errors on the pages', describeProblems(problems));
+    await checkWithoutWebGL(server.url);
   } catch (error) {
     report(false, 'the check ran to its end', error.stack ?? error);
   } finally {
     await browser?.close();
-    if (reference?.passThroughPair) removePair(reference.passThroughPair);
+    removePair(ownPair);
     server.stop();
     stopDisplay();
   }

@@ -43,7 +43,8 @@ export function difference(a, b, overLevels = 16) {
   const mean = sum / ((a.data.length / 4) * 3);
   const x = peakAt % a.width;
   const y = Math.floor(peakAt / a.width);
-  return { sameSize: true, peak, mean, text: `peak ${peak} at (${x}, ${y}), mean ${mean.toFixed(3)}, ${over} pixels over ${overLevels}` };
+  const text = `peak ${peak} at (${x}, ${y}), mean ${mean.toFixed(3)}, ${over} pixels over ${overLevels}`;
+  return { sameSize: true, peak, mean, text };
 }
 
 // Both pictures the same size, at most `peak` levels apart anywhere and
