@@ -150,8 +150,8 @@ export class WebProgram {
     return [...this.problems, ...errors.map((error) => `glGetError gave 0x${error.toString(16)}`)];
   }
 
-  read(expression) {
-    return this.page.evaluate(expression);
+  read(expression, ...args) {
+    return this.page.evaluate(expression, ...args);
   }
 
   state() {
