@@ -12,7 +12,7 @@ import { NativeProgram, ensureDisplay, frameRateTitle } from './native.mjs';
 import { passThroughPair, removePair } from './pairs.mjs';
 import { pause } from './timing.mjs';
 
-const rounds = 3;
+const rounds = 5;
 // Titles read in a case, one a second, after the first has come and one
 // more second for the program to settle.
 const readings = 5;

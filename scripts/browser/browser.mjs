@@ -57,12 +57,12 @@ export async function serveFolder(folder) {
   return { url: `http://127.0.0.1:${server.address().port}/`, stop: () => server.close() };
 }
 
-// Software WebGL through SwiftShader (not --disable-gpu, which would leave
-// no WebGL at all on some builds), no throttling of a page nobody looks at,
-// and none of the browser's own network traffic, which this machine refuses.
+// Software WebGL through SwiftShader (so no --disable-gpu), no throttling of
+// a page that nobody looks at, and none of the browser's own network
+// traffic, which a machine without a way out refuses.
 export function launchChromium(extraArgs = []) {
   return puppeteer.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+    executablePath: '/usr/bin/chromium',
     headless: true,
     args: [
       '--no-sandbox',
@@ -232,9 +232,8 @@ export class WebProgram {
   }
 
   // Chooses files through the page's file input, as a person would in the
-  // browser's file dialog.
-  // The same files chosen twice in a row change nothing that the input sees,
-  // so the choice is cleared first.
+  // browser's file dialog. The same files chosen twice in a row would change
+  // nothing that the input sees, so the last choice is cleared first.
   async choosePair(files) {
     const input = await this.page.$('#pair');
     await input.evaluate((element) => {
