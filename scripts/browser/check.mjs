@@ -165,6 +165,16 @@ async function checkDownload(web) {
   report(same, 'the download link gives logfile.txt as the page shows it', figures);
 }
 
+// After a run has ended, the page offers to start again, and does.
+async function checkRestart(web) {
+  const shown = await web.read(() => !document.getElementById('restart').hidden);
+  const before = await web.statesSoFar();
+  if (shown) await web.click('restart');
+  const now = await web.waitForState('running', titleLimit * 1000, before);
+  const figures = shown ? `state "${now.state}" after the click` : 'no button shown';
+  report(now.state === 'running', 'the ended run offers to start again, and does', figures);
+}
+
 async function checkBrokenPair(web) {
   const broken = brokenVertexStage();
   const before = await web.statesSoFar();
@@ -210,6 +220,7 @@ async function mainPage(browser, url, reference) {
   await endedWith(web, 0, 'Escape ends the run with 0', before);
   compareLogs(await web.log(), reference.log);
   await checkDownload(web);
+  await checkRestart(web);
   await checkBrokenPair(web);
   await checkOwnPair(web, reference);
   before = await web.statesSoFar();
