@@ -40,7 +40,7 @@ async function nativeRate(binary, pair) {
   const program = await NativeProgram.start(binary, pair);
   try {
     if (!(await program.waitForFrameRate(startLimitMs))) throw new Error(`no native frame rate:\n${program.log()}`);
-    const rate = await readRates(async () => program.title());
+    const rate = await readRates(() => program.title());
     await program.quit();
     return rate;
   } finally {

@@ -1,10 +1,10 @@
 // Checks the web build in headless Chromium against the native program on
 // the same machine: the frame rate in the title, the log and its download,
-// the canvas at rest and through a drag, Escape, a pair that does not
-// compile and one that does, a device pixel ratio of 2, a touch drag and a
-// browser without WebGL, with no exception and no WebGL error on the way.
-// Prints one line per check with its figures and exits with 1 when any
-// fails.
+// the canvas at rest and through a drag, Escape and starting again, a pair
+// that does not compile and one that does, a device pixel ratio of 2, a
+// touch drag and a browser without WebGL, with no exception and no WebGL
+// error on the way. Prints one line per check with its figures and exits
+// with 1 when any fails.
 //
 // Usage: node check.mjs --dist DIR --native PATH/quorvel
 // The pictures go to a temporary folder, kept and named when a check fails,
