@@ -123,7 +123,7 @@ async function startsDrawing(web, what) {
 
 // The page's log has the native log's lines but for the GL's own names of
 // itself and its version.
-function compareLogs(pageLog, nativeLog) {
+function compareLogs(what, pageLog, nativeLog) {
   const pageLines = pageLog.split('\n');
   const nativeLines = nativeLog.split('\n');
   const differing = [];
@@ -137,7 +137,7 @@ function compareLogs(pageLog, nativeLog) {
   const figures = differing.length
     ? `${differing.length} line(s) differ; ${differing.slice(0, 3).join('; ')}`
     : `${nativeLines.length} lines, the GL report lines aside (here "${glNames.join('", "')}")`;
-  report(differing.length === 0, 'the log on the page is the native log', figures);
+  report(differing.length === 0, what, figures);
 }
 
 // The page ends a run after its first `after` states with `status` and
@@ -210,6 +210,7 @@ async function mainPage(browser, url, reference) {
   if (!(await startsDrawing(web, 'the title shows the frame rate'))) return web;
   await pause(2000);
   comparePictures('canvas at rest against the native window', await web.shot(picture('page-rest')), reference.rest);
+  compareLogs('while the program runs, the log on the page is the native log', await web.log(), reference.log);
   await dragThrough(web, async () => {
     const during = await web.shot(picture('page-during-drag'));
     comparePictures('canvas during the drag (axes and preview)', during, reference.during);
@@ -218,7 +219,7 @@ async function mainPage(browser, url, reference) {
   let before = await web.statesSoFar();
   await web.pressEscape();
   await endedWith(web, 0, 'Escape ends the run with 0', before);
-  compareLogs(await web.log(), reference.log);
+  compareLogs('after the run, the log on the page is the native log', await web.log(), reference.log);
   await checkDownload(web);
   await checkRestart(web);
   await checkBrokenPair(web);
