@@ -7,7 +7,8 @@ precision highp int;
 #define gl_FragDepth gl_FragDepthEXT
 #endif
 // Cloud slices, fragment stage: adds one fine octave of billows to the
-// shape that the vertex stage interpolates, integrates the density over the
+// shape that the vertex stage interpolates, read like the lumps where the
+// point's normal line meets the base shape, integrates the density over the
 // slab of depth that this slice stands for, and shades it with the sun and
 // sky light of the vertex stage.
 //
@@ -19,11 +20,11 @@ uniform int useNoise;
 uniform sampler2D permTexture;
 
 varying vec3 volumePoint;
-varying vec3 rayStep;
+varying vec3 surfaceNormal;
+varying vec3 rayAcross;
 varying vec4 shapeRamp;
 varying vec4 lumpField;
-varying vec3 sunLight;
-varying vec3 skyLight;
+varying vec2 lightShares;
 varying float sliceDepth;
 
 const float TEXEL = 1.0 / 256.0;
@@ -34,6 +35,13 @@ const float LUMP_AMPLITUDE = 0.38;
 const float LUMP_TAPER = 0.18;
 const float FINE_AMPLITUDE = 0.09;
 const float MAX_DEPTH_SLOPE = 2.0;
+// The fine octave fades out over this depth outside the lumps' surface:
+// billows on billows, not sheets lifted off them.
+const float FINE_TAPER = 0.04;
+// As in the vertex stage: no deeper than this are the billows read, and
+// the slices lie this far apart.
+const float DENSE_DEPTH = 0.12;
+const float SLICE_STEP = 3.0 / 31.0;
 // Creases round off within about the square root of this of the noise's
 // zero, so that they are lines a few pixels wide, not the folds of a
 // crumpled sheet; a billow term then reaches at most sqrt(1.04) - 0.4.
@@ -48,6 +56,11 @@ const float EXTINCTION = 40.0;
 // rolls the brightest light off instead of clipping it to flat white.
 const float RIM_GLOW = 1.5;
 const float EXPOSURE = 1.0;
+// The colours of the sunlight and of the sky, whose shares the vertex stage
+// gives.
+const vec3 SUN = vec3(1.0, 0.9, 0.74);
+const vec3 SKY_ABOVE = vec3(0.24, 0.32, 0.52);
+const vec3 SKY_SHADE = vec3(0.1, 0.12, 0.18);
 
 // Gradient of a 3D lattice corner in one fetch: each texture row is a
 // shifted permutation, so (x + 71 y, z) hashes the corner with no repeat
@@ -101,30 +114,34 @@ float softAbs(float x) { return sqrt(x * x + CREASE_ROUNDING); }
 
 void main() {
   float detail = float(useNoise);
-  vec4 fine = simplexNoise(volumePoint * FINE_FREQUENCY);
+  // The preview draws every other slice, each standing for two.
+  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
+  // Read where the normal line meets the base shape, as the lumps are.
+  vec4 fine = simplexNoise((volumePoint - max(shapeRamp.x, -DENSE_DEPTH) * surfaceNormal) * FINE_FREQUENCY);
   // Kept within the noise's range, as the vertex stage's bounds assume.
   float lump = clamp(lumpField.w + 0.5 * dot(lumpField.xyz, volumePoint), -1.0, 1.0);
   float lumpBillow = softAbs(lump);
   float fineBillow = softAbs(fine.w);
   // Lumps fade out past the base shape, and with them the fine octave
-  // toward the flat base.
+  // toward the flat base; the fine octave also fades past the lumps.
   float lumpAmplitude = shapeRamp.z * clamp(1.0 - shapeRamp.x / LUMP_TAPER, 0.0, 1.0);
-  float fineAmplitude = FINE_AMPLITUDE * shapeRamp.z / LUMP_AMPLITUDE * detail;
-  float inside = lumpAmplitude * (lumpBillow - 0.4) + fineAmplitude * (fineBillow - 0.4) - shapeRamp.x;
+  float lumpy = lumpAmplitude * (lumpBillow - 0.4) - shapeRamp.x;
+  float fineAmplitude =
+      FINE_AMPLITUDE * shapeRamp.z / LUMP_AMPLITUDE * detail * clamp(1.0 + lumpy / FINE_TAPER, 0.0, 1.0);
+  float inside = lumpy + fineAmplitude * (fineBillow - 0.4);
   // Gradients of the two billow terms.
   vec3 lumpSlope = lumpAmplitude * lump / lumpBillow * lumpField.xyz;
   vec3 fineSlope = fineAmplitude * FINE_FREQUENCY * fine.w / fineBillow * fine.xyz;
-  float slope = min(abs(dot(lumpSlope + fineSlope, rayStep) - shapeRamp.y), MAX_DEPTH_SLOPE);
-  float slabHalfDepth = shapeRamp.w;
+  float slope = min(abs(dot(lumpSlope + fineSlope, rayAcross) - shapeRamp.y), MAX_DEPTH_SLOPE);
   float density = slabDensity(inside, slope, slabHalfDepth);
 
   // Where the view grazes the cloud, sunlight scatters forward through its
   // thin outer layer to the eye: the silver lining of a cloud lit from behind.
   float grazing = 1.0 - min(abs(shapeRamp.y), 1.0);
-  vec3 light = sunLight * (1.0 + RIM_GLOW * grazing * grazing) + skyLight;
+  vec3 light = SUN * lightShares.x * (1.0 + RIM_GLOW * grazing * grazing) + mix(SKY_SHADE, SKY_ABOVE, lightShares.y);
   // Creases lie in the shade of the billows beside them.
   light *= mix(0.75, 1.0, smoothstep(0.1, 0.7, lumpBillow)) * mix(0.85, 1.0, smoothstep(0.1, 0.5, fineBillow));
-  float opacity = 1.0 - exp(-EXTINCTION * 2.0 * slabHalfDepth * length(rayStep) * density);
+  float opacity = 1.0 - exp(-EXTINCTION * 2.0 * slabHalfDepth * shapeRamp.w * density);
   gl_FragColor = vec4(1.0 - exp(-EXPOSURE * light), opacity);
 #ifndef SHADE_EVERY_FRAGMENT
   // The vertex stage's clip-space depth only cuts off what is clear; depth

@@ -5,6 +5,12 @@
 // the light that reaches it. The fragment stage adds one fine octave and
 // integrates the slab of cloud that its slice stands for.
 //
+// Both octaves of billows are read where the point's normal line meets the
+// base shape's surface, so they stay the same along that line while the
+// base distance grows: wherever a point outside the base shape is cloud,
+// so is every point between it and the surface, and no flake of cloud can
+// float free of the body.
+//
 // GLSL 1.10, for any GL 2.0 that has a vertex texture unit (the version
 // allows none; current GLs, Mesa's included, all have some).
 uniform float zPosition;
@@ -15,13 +21,16 @@ uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
 uniform vec3 lightPos;
 
 varying vec3 volumePoint;
-// How the point moves along its ray for each unit that the ray comes closer
-// to the eye in depth: slices are planes of constant depth, so this is what
-// crosses a slab. Seen from the eye's axis the rays fan out, and a flat
-// base seen nearly edge-on shows it.
-varying vec3 rayStep;
-// x: signed distance to the base shape; y: its change per ray step; z: the lumps' amplitude; w: half the depth of the slab of
-// cloud that one slice stands for.
+// The base shape's outward normal: the billows are read at the point less
+// max(distance, -DENSE_DEPTH) times it.
+varying vec3 surfaceNormal;
+// The part across the normal of the ray step: how the point moves along its
+// ray for each unit that the ray comes closer to the eye in depth. Slices
+// are planes of constant depth, so this is what crosses a slab; the billows
+// change only across the normal.
+varying vec3 rayAcross;
+// x: signed distance to the base shape; y: its change per ray step; z: the
+// lumps' amplitude; w: the length of the ray step, path per unit of depth.
 varying vec4 shapeRamp;
 // The lump noise's gradient (xyz) and its value less half the gradient's
 // product with the point (w). Across a triangle, the fragment stage's
@@ -29,8 +38,9 @@ varying vec4 shapeRamp;
 // with that of each corner's tangent plane, whose errors on a curved field
 // cancel to first order: lumps stay round between vertices.
 varying vec4 lumpField;
-varying vec3 sunLight;
-varying vec3 skyLight;
+// x: the strength of the scattered sunlight; y: how much of the sky above
+// the point sees, from its shade to the open sky.
+varying vec2 lightShares;
 // The slice's depth in normalised device coordinates, which the fragment
 // stage writes: the clip-space depth below is not a depth.
 varying float sliceDepth;
@@ -53,11 +63,16 @@ const float BASE_LUMPS = 0.35;
 // LUMP_AMPLITUDE, and follows theirs.
 const float BILLOW_RISE = 0.62;
 const float FINE_AMPLITUDE = 0.09;
+// The fine octave fades out over FINE_TAPER outside the lumps' surface.
+const float FINE_TAPER = 0.04;
 // The base shape keeps within the unit sphere, and the lumps and the fine
-// octave swell it by at most clearDistance(LUMP_AMPLITUDE, 0.0, 1.0) = 0.126,
+// octave swell it by at most clearDistance(LUMP_AMPLITUDE, 0.0, 1.0) = 0.112,
 // so no cloud lies farther than this from the centre and no turn of the
 // volume brings it near a face of the 3 x 3 x 3 cube or the edge of a slice.
 const float CLOUD_RADIUS = 1.13;
+// Deeper than this inside the base shape the billows' creases (at most
+// 0.094 deep) leave the cloud dense, so the billows are read no deeper.
+const float DENSE_DEPTH = 0.12;
 // The fragment stage clamps the depth slope to this, so a slab reaches at
 // most this times its half depth beyond its slice.
 const float MAX_DEPTH_SLOPE = 2.0;
@@ -65,22 +80,29 @@ const float MAX_DEPTH_SLOPE = 2.0;
 // depth over which the cloud goes from clear to dense for it.
 const float EXTINCTION = 10.0;
 const float LIGHT_SOFT_EDGE = 0.2;
-const vec3 SUN = vec3(1.0, 0.9, 0.74);
-const vec3 SKY_ABOVE = vec3(0.24, 0.32, 0.52);
-const vec3 SKY_SHADE = vec3(0.1, 0.12, 0.18);
 
-float smoothMin(float a, float b) {
+// Distance fields below are vec4s: xyz the gradient, w the distance. The
+// smooth minimum's gradient is exactly the mix of its arguments' gradients
+// by its weight; where only the distance is used, the compiler drops the
+// gradient's arithmetic.
+vec4 smoothMin(vec4 a, vec4 b) {
   const float k = 0.15;
-  float h = clamp(0.5 + 0.5 * (b - a) / k, 0.0, 1.0);
-  return mix(b, a, h) - k * h * (1.0 - h);
+  float h = clamp(0.5 + 0.5 * (b.w - a.w) / k, 0.0, 1.0);
+  return mix(b, a, h) - vec4(0.0, 0.0, 0.0, k * h * (1.0 - h));
 }
 
-float blob(vec3 q, vec4 sphere) { return length(q - sphere.xyz) - sphere.w; }
+// At the very centre the gradient is left at zero, not undefined: a mix
+// weighs undefined values in even where its weight is nought.
+vec4 blob(vec3 q, vec4 sphere) {
+  vec3 fromCentre = q - sphere.xyz;
+  float radius = length(fromCentre);
+  return vec4(fromCentre / max(radius, 1e-6), radius - sphere.w);
+}
 
-// Signed distance to a cumulus: rounded towers on a flat base, kept inside
-// the unit sphere.
-float baseDistance(vec3 q) {
-  float d = blob(q, vec4(0.0, -0.05, 0.0, 0.55));
+// Signed distance to a cumulus, and its gradient: rounded towers on a flat
+// base, kept inside the unit sphere.
+vec4 baseField(vec3 q) {
+  vec4 d = blob(q, vec4(0.0, -0.05, 0.0, 0.55));
   d = smoothMin(d, blob(q, vec4(-0.5, -0.15, 0.1, 0.42)));
   d = smoothMin(d, blob(q, vec4(0.5, -0.12, -0.05, 0.45)));
   d = smoothMin(d, blob(q, vec4(0.15, 0.3, 0.05, 0.42)));
@@ -90,15 +112,11 @@ float baseDistance(vec3 q) {
   d = smoothMin(d, blob(q, vec4(0.0, -0.2, 0.4, 0.35)));
   // Rounded where the flat base meets the towers: a sharp edge in the
   // distance would show as a saw tooth once interpolated over the grid.
-  return -smoothMin(-d, smoothMin(0.45 + q.y, 1.0 - length(q)));
+  float radius = length(q);
+  return -smoothMin(-d, smoothMin(vec4(0.0, 1.0, 0.0, 0.45 + q.y), vec4(-q / max(radius, 1e-6), 1.0 - radius)));
 }
 
-// The change of the base distance, which is d at q, per unit step along
-// `way`: one look ahead rather than the three of a whole gradient.
-float slopeAlong(vec3 q, float d, vec3 way) {
-  const float h = 0.005;
-  return (baseDistance(q + h * way) - d) / h;
-}
+float baseDistance(vec3 q) { return baseField(q).w; }
 
 // Gradient of a 4D lattice corner in one fetch: each texture row is a
 // shifted permutation, so (x + 71 y, z + 37 w) hashes the corner with no
@@ -185,14 +203,15 @@ float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
 // sunlight and the way to the eye.
 float phase(float cosine, float g) {
   float g2 = g * g;
-  return (1.0 - g2) / (12.566 * pow(1.0 + g2 - 2.0 * g * cosine, 1.5));
+  float spread = 1.0 + g2 - 2.0 * g * cosine;
+  return (1.0 - g2) / (12.566 * spread * sqrt(spread));
 }
 
 // Sunlight scattered toward the eye after crossing the given optical depth:
 // three orders of scattering, each less absorbed and less forward than the
 // last, so that the thick of the cloud still glows; relative to a
 // scattering that sends light every way alike.
-vec3 scatteredSun(float depth, float cosine) {
+float scatteredSun(float depth, float cosine) {
   float light = 0.0;
   float weight = 1.0;
   float reach = 1.0;
@@ -203,17 +222,22 @@ vec3 scatteredSun(float depth, float cosine) {
     reach *= 0.35;
     forward *= 0.5;
   }
-  return SUN * (12.566 * light);
+  return 12.566 * light;
 }
 
 // The base distance beyond which no fragment can hold cloud where the lumps
 // have the given amplitude: the lumps at their highest, the fine octave and
 // the slab's reach (its depth slope at the most) on top. Past the taper the
 // lumps add nothing; within it, the depth falls with the distance at
-// 1 + amplitude * BILLOW_RISE / LUMP_TAPER per unit.
+// 1 + amplitude * BILLOW_RISE / LUMP_TAPER per unit. The fine octave adds
+// nothing where the lumpy depth is below -FINE_TAPER and falls likewise
+// within its taper, so the slab and the fine octave reach the lumps'
+// surface from no farther than `reach`; a slab reaching past the taper
+// wins alone.
 float clearDistance(float amplitude, float slabReach, float detail) {
   float rise = amplitude * BILLOW_RISE;
-  float reach = slabReach + rise * FINE_AMPLITUDE / LUMP_AMPLITUDE * detail;
+  float fine = rise * FINE_AMPLITUDE / LUMP_AMPLITUDE * detail;
+  float reach = max(slabReach, min(FINE_TAPER, (slabReach + fine) / (1.0 + fine / FINE_TAPER)));
   return max((rise + reach) / (1.0 + rise / LUMP_TAPER), reach);
 }
 
@@ -242,14 +266,18 @@ bool clearAround(vec3 q, float bound, vec2 line, out float distance) {
   float margin = line.x + 1.415 * CELL;
   if (length(q) - 1.0 > margin) return true;
   distance = baseDistance(q);
-  vec3 across = rotCol0.xyz * CELL;
-  vec3 up = rotCol1.xyz * CELL;
+  // The first neighbour looked at lies toward the middle of the slice,
+  // nearest the cloud, and most often ends the search.
+  vec2 outward = step(0.0, gl_Vertex.xy) * 2.0 - 1.0;
+  vec3 across = rotCol0.xyz * (CELL * outward.x);
+  vec3 up = rotCol1.xyz * (CELL * outward.y);
   bool clear = distance > bound;
-  // The 3 x 3 block of grid points around the vertex, row by row.
-  for (int i = 0; i < 9; ++i) {
+  // The eight grid points around the vertex, row by row.
+  for (int j = 0; j < 8; ++j) {
     if (!clear || distance > margin) break;
-    float column = mod(float(i), 3.0) - 1.0;
-    float row = floor(float(i) / 3.0) - 1.0;
+    float i = float(j) + step(3.5, float(j));
+    float column = mod(i, 3.0) - 1.0;
+    float row = floor(i / 3.0) - 1.0;
     vec3 p = q + across * column + up * row;
     clear = baseDistance(p) > clearBound(p.y, line);
   }
@@ -261,11 +289,11 @@ bool clearAround(vec3 q, float bound, vec2 line, out float distance) {
 void leaveOut() {
   gl_Position.z = max(gl_Position.z, 2.0 * gl_Position.w);
   volumePoint = vec3(0.0);
-  rayStep = vec3(0.0);
+  surfaceNormal = vec3(0.0);
+  rayAcross = vec3(0.0);
   shapeRamp = vec4(0.0);
   lumpField = vec4(0.0);
-  sunLight = vec3(0.0);
-  skyLight = vec3(0.0);
+  lightShares = vec2(0.0);
 }
 
 void main() {
@@ -278,7 +306,6 @@ void main() {
     leaveOut();
     return;
   }
-  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
   mat4 rotation = mat4(rotCol0, rotCol1, rotCol2, rotCol3);
   vec3 q = (rotation * vec4(gl_Vertex.xy, zPosition, 1.0)).xyz;
   // Defined ahead of the source, SHADE_EVERY_FRAGMENT turns the culls off,
@@ -286,6 +313,7 @@ void main() {
 #ifdef SHADE_EVERY_FRAGMENT
   float distance = baseDistance(q);
 #else
+  float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
   vec2 line = clearLine(MAX_DEPTH_SLOPE * slabHalfDepth, detail);
   float bound = clearBound(q.y, line);
   float distance;
@@ -305,17 +333,24 @@ void main() {
   vec3 up = rotCol1.xyz;
   mat3 turn = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz);
   vec3 fromEye = (gl_ModelViewMatrix * gl_Vertex).xyz;
-  rayStep = turn * (fromEye / fromEye.z);
+  vec3 rayStep = turn * (fromEye / fromEye.z);
   // The sun keeps its place beside the viewer while the cloud turns.
   vec3 sunAxis = turn * normalize(lightPos);
-  vec4 lump = lumps(q);
+  vec3 gradient = baseField(q).xyz;
+  // Deep inside, where the normals of towers meet, the gradient may vanish.
+  vec3 normal = gradient / max(length(gradient), 0.01);
+  vec4 lump = lumps(q - max(distance, -DENSE_DEPTH) * normal);
+  // Along the normal the lumps do not change.
+  lump.xyz -= dot(lump.xyz, normal) * normal;
   volumePoint = q;
+  surfaceNormal = normal;
+  rayAcross = rayStep - dot(rayStep, normal) * normal;
   lumpField = vec4(lump.xyz, lump.w - 0.5 * dot(lump.xyz, q));
-  shapeRamp = vec4(distance, slopeAlong(q, distance, rayStep), lumpAmplitude(q.y), slabHalfDepth);
+  shapeRamp = vec4(distance, dot(gradient, rayStep), lumpAmplitude(q.y), length(rayStep));
 
   // The sunlight travels away from lightPos, and the eye sits at the origin.
-  sunLight = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
+  float sun = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
   float above = clamp((-0.02 - baseDistance(q + up * 0.2)) / LIGHT_SOFT_EDGE, 0.0, 1.0) +
                 clamp((-0.02 - baseDistance(q + up * 0.5)) / LIGHT_SOFT_EDGE, 0.0, 1.0);
-  skyLight = mix(SKY_SHADE, SKY_ABOVE, exp(-1.5 * above));
+  lightShares = vec2(sun, exp(-1.5 * above));
 }

@@ -18,6 +18,10 @@ constexpr int kTolerance = 12;
 // the cloud and clear of the rim.
 constexpr int kRimDepth = 2;
 constexpr int kCoreDepth = 4;
+// A flake is cloud that differs from the sky by more than kSolidGap levels
+// in some channel; smaller pieces than kSmallestFlake are specks.
+constexpr int kSolidGap = 40;
+constexpr int kSmallestFlake = 4;
 
 double luma(const Pixel& p) { return 0.299 * p.r + 0.587 * p.g + 0.114 * p.b; }
 
@@ -46,6 +50,50 @@ std::vector<int> depthInCloud(const Picture& picture) {
     }
   }
   return depth;
+}
+
+bool isSolid(const Pixel& p) {
+  return std::abs(p.r - kSky.r) > kSolidGap || std::abs(p.g - kSky.g) > kSolidGap || std::abs(p.b - kSky.b) > kSolidGap;
+}
+
+// Sizes of the 8-connected pieces of solid cloud, by flood fill.
+std::vector<int> pieceSizes(const Picture& picture) {
+  int w = picture.width;
+  int h = picture.height;
+  std::vector<char> seen(picture.pixels.size(), 0);
+  std::vector<int> sizes;
+  std::vector<int> stack;
+  for (size_t start = 0; start < seen.size(); ++start) {
+    if (seen[start] || !isSolid(picture.pixels[start])) continue;
+    seen[start] = 1;
+    stack.push_back(static_cast<int>(start));
+    int size = 0;
+    while (!stack.empty()) {
+      int i = stack.back();
+      stack.pop_back();
+      ++size;
+      int x = i % w;
+      int y = i / w;
+      for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, h - 1); ++ny) {
+        for (int nx = std::max(x - 1, 0); nx <= std::min(x + 1, w - 1); ++nx) {
+          int n = ny * w + nx;
+          if (seen[n] || !isSolid(picture.pixels[n])) continue;
+          seen[n] = 1;
+          stack.push_back(n);
+        }
+      }
+    }
+    sizes.push_back(size);
+  }
+  return sizes;
+}
+
+int detachedPieces(const Picture& picture) {
+  std::vector<int> sizes = pieceSizes(picture);
+  if (sizes.empty()) return 0;
+  std::sort(sizes.begin(), sizes.end());
+  sizes.pop_back();
+  return static_cast<int>(std::count_if(sizes.begin(), sizes.end(), [](int size) { return size >= kSmallestFlake; }));
 }
 
 double mean(const std::vector<double>& values) {
@@ -137,12 +185,15 @@ CloudFigures measureCloud(const Picture& picture) {
   figures.litSide = mean(lit) - mean(unlit);
   figures.topMinusBase = mean(upper) - mean(lower);
   figures.edgeMinusCore = mean(rim) - mean(core);
+  figures.detachedPieces = detachedPieces(picture);
   return figures;
 }
 
 std::string describe(const CloudFigures& figures) {
-  char text[160];
-  std::snprintf(text, sizeof text, "cover %.3f, grain %.1f, lit side %.1f, top minus base %.1f, edge minus core %.1f",
-                figures.cover, figures.grain, figures.litSide, figures.topMinusBase, figures.edgeMinusCore);
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "cover %.3f, grain %.1f, lit side %.1f, top minus base %.1f, edge minus core %.1f, detached pieces %d",
+                figures.cover, figures.grain, figures.litSide, figures.topMinusBase, figures.edgeMinusCore,
+                figures.detachedPieces);
   return text;
 }

@@ -23,6 +23,11 @@ struct CloudFigures {
   // Mean of the cloud's outer 2 pixels minus that of its core: a silver
   // lining lifts it, a rim of thin grey vapour lowers it.
   double edgeMinusCore = 0;
+  // Flakes floating free of the body: 8-connected pieces of 4 pixels or
+  // more other than the largest, where a pixel is cloud when a channel
+  // differs from the sky by more than 40 levels (a faint haze joins
+  // nothing).
+  int detachedPieces = 0;
 };
 
 CloudFigures measureCloud(const Picture& picture);
