@@ -84,10 +84,12 @@ const float LIGHT_SOFT_EDGE = 0.2;
 // Distance fields below are vec4s: xyz the gradient, w the distance. The
 // smooth minimum's gradient is exactly the mix of its arguments' gradients
 // by its weight; where only the distance is used, the compiler drops the
-// gradient's arithmetic.
+// gradient's arithmetic. The shape is evaluated up to 19 times a vertex, and
+// the compiler keeps a division by a constant as a division: the hot paths
+// multiply by the reciprocal instead.
 vec4 smoothMin(vec4 a, vec4 b) {
   const float k = 0.15;
-  float h = clamp(0.5 + 0.5 * (b.w - a.w) / k, 0.0, 1.0);
+  float h = clamp(0.5 + (b.w - a.w) * (0.5 / k), 0.0, 1.0);
   return mix(b, a, h) - vec4(0.0, 0.0, 0.0, k * h * (1.0 - h));
 }
 
@@ -172,7 +174,7 @@ float lumpAmplitude(float height) { return LUMP_AMPLITUDE * mix(BASE_LUMPS, 1.0,
 // Depth inside the lumpy cloud, from the base distance and the billow term
 // |noise|: billows are rounded lumps with creases between them.
 float lumpyDepth(float distance, float billow, float amplitude) {
-  return amplitude * (billow - 0.4) * clamp(1.0 - distance / LUMP_TAPER, 0.0, 1.0) - distance;
+  return amplitude * (billow - 0.4) * clamp(1.0 - distance * (1.0 / LUMP_TAPER), 0.0, 1.0) - distance;
 }
 
 // Optical depth from q toward the sun, in units of full density. Near the
@@ -191,7 +193,7 @@ float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
     vec3 p = q + sunAxis * t;
     float billow = mix(0.35, abs(lump.w + t * dot(lump.xyz, sunAxis)), max(1.0 - t / LUMPS_AVERAGED, 0.0));
     float inside = lumpyDepth(baseDistance(p), billow, lumpAmplitude(p.y));
-    depth += stride * clamp(inside / LIGHT_SOFT_EDGE, 0.0, 1.0);
+    depth += stride * clamp(inside * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0);
     stride *= 1.6;
     float reach = t + stride < LUMPS_AVERAGED ? CLOUD_RADIUS : 1.0;
     if (length(p) > reach && dot(p, sunAxis) > 0.0) break;
@@ -351,7 +353,7 @@ void main() {
 
   // The sunlight travels away from lightPos, and the eye sits at the origin.
   float sun = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
-  float above = clamp((-0.02 - baseDistance(q + up * 0.2)) / LIGHT_SOFT_EDGE, 0.0, 1.0) +
-                clamp((-0.02 - baseDistance(q + up * 0.5)) / LIGHT_SOFT_EDGE, 0.0, 1.0);
+  float above = clamp((-0.02 - baseDistance(q + up * 0.2)) * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0) +
+                clamp((-0.02 - baseDistance(q + up * 0.5)) * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0);
   lightShares = vec2(sun, exp(-1.5 * above));
 }
