@@ -89,8 +89,10 @@ const float LIGHT_SOFT_EDGE = 0.2;
 // multiply by the reciprocal instead.
 vec4 smoothMin(vec4 a, vec4 b) {
   const float k = 0.15;
-  float h = clamp(0.5 + (b.w - a.w) * (0.5 / k), 0.0, 1.0);
-  return mix(b, a, h) - vec4(0.0, 0.0, 0.0, k * h * (1.0 - h));
+  float gap = b.w - a.w;
+  float h = clamp(0.5 + gap * (0.5 / k), 0.0, 1.0);
+  // The distance is mix(b.w, a.w, h) - k h (1 - h), in one product.
+  return vec4(mix(b.xyz, a.xyz, h), b.w - h * (gap + k - k * h));
 }
 
 // At the very centre the gradient is left at zero, not undefined: a mix
@@ -196,7 +198,7 @@ float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
     depth += stride * clamp(inside * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0);
     stride *= 1.6;
     float reach = t + stride < LUMPS_AVERAGED ? CLOUD_RADIUS : 1.0;
-    if (length(p) > reach && dot(p, sunAxis) > 0.0) break;
+    if (dot(p, p) > reach * reach && dot(p, sunAxis) > 0.0) break;
   }
   return depth;
 }
