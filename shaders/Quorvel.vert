@@ -84,11 +84,15 @@ const float LIGHT_SOFT_EDGE = 0.2;
 // Distance fields below are vec4s: xyz the gradient, w the distance. The
 // smooth minimum's gradient is exactly the mix of its arguments' gradients
 // by its weight; where only the distance is used, the compiler drops the
-// gradient's arithmetic.
+// gradient's arithmetic. The shape is evaluated up to 19 times a vertex, and
+// the compiler keeps a division by a constant as a division: the hot paths
+// multiply by the reciprocal instead.
 vec4 smoothMin(vec4 a, vec4 b) {
   const float k = 0.15;
-  float h = clamp(0.5 + 0.5 * (b.w - a.w) / k, 0.0, 1.0);
-  return mix(b, a, h) - vec4(0.0, 0.0, 0.0, k * h * (1.0 - h));
+  float gap = b.w - a.w;
+  float h = clamp(0.5 + gap * (0.5 / k), 0.0, 1.0);
+  // The distance is mix(b.w, a.w, h) - k h (1 - h), in one product.
+  return vec4(mix(b.xyz, a.xyz, h), b.w - h * (gap + k - k * h));
 }
 
 // At the very centre the gradient is left at zero, not undefined: a mix
@@ -172,7 +176,7 @@ float lumpAmplitude(float height) { return LUMP_AMPLITUDE * mix(BASE_LUMPS, 1.0,
 // Depth inside the lumpy cloud, from the base distance and the billow term
 // |noise|: billows are rounded lumps with creases between them.
 float lumpyDepth(float distance, float billow, float amplitude) {
-  return amplitude * (billow - 0.4) * clamp(1.0 - distance / LUMP_TAPER, 0.0, 1.0) - distance;
+  return amplitude * (billow - 0.4) * clamp(1.0 - distance * (1.0 / LUMP_TAPER), 0.0, 1.0) - distance;
 }
 
 // Optical depth from q toward the sun, in units of full density. Near the
@@ -191,10 +195,10 @@ float depthToSun(vec3 q, vec4 lump, vec3 sunAxis) {
     vec3 p = q + sunAxis * t;
     float billow = mix(0.35, abs(lump.w + t * dot(lump.xyz, sunAxis)), max(1.0 - t / LUMPS_AVERAGED, 0.0));
     float inside = lumpyDepth(baseDistance(p), billow, lumpAmplitude(p.y));
-    depth += stride * clamp(inside / LIGHT_SOFT_EDGE, 0.0, 1.0);
+    depth += stride * clamp(inside * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0);
     stride *= 1.6;
     float reach = t + stride < LUMPS_AVERAGED ? CLOUD_RADIUS : 1.0;
-    if (length(p) > reach && dot(p, sunAxis) > 0.0) break;
+    if (dot(p, p) > reach * reach && dot(p, sunAxis) > 0.0) break;
   }
   return depth;
 }
@@ -257,24 +261,24 @@ vec2 clearLine(float slabReach, float detail) {
 float clearBound(float height, vec2 line) { return line.x + line.y * (lumpAmplitude(height) - LUMP_AMPLITUDE); }
 
 // True where every grid triangle that the vertex belongs to lies past the
-// bound at each corner; otherwise `distance` is the base distance at q. The
+// bound at each corner; otherwise `field` is the base field at q. The
 // base distance is never below |q| - 1, since the shape keeps inside the
 // unit sphere, and it changes by at most the distance moved, so only
 // vertices within a cell diagonal of the bound at the full amplitude need
 // it or their eight neighbours looked at.
-bool clearAround(vec3 q, float bound, vec2 line, out float distance) {
+bool clearAround(vec3 q, float bound, vec2 line, out vec4 field) {
   float margin = line.x + 1.415 * CELL;
   if (length(q) - 1.0 > margin) return true;
-  distance = baseDistance(q);
+  field = baseField(q);
   // The first neighbour looked at lies toward the middle of the slice,
   // nearest the cloud, and most often ends the search.
   vec2 outward = step(0.0, gl_Vertex.xy) * 2.0 - 1.0;
   vec3 across = rotCol0.xyz * (CELL * outward.x);
   vec3 up = rotCol1.xyz * (CELL * outward.y);
-  bool clear = distance > bound;
+  bool clear = field.w > bound;
   // The eight grid points around the vertex, row by row.
   for (int j = 0; j < 8; ++j) {
-    if (!clear || distance > margin) break;
+    if (!clear || field.w > margin) break;
     float i = float(j) + step(3.5, float(j));
     float column = mod(i, 3.0) - 1.0;
     float row = floor(i / 3.0) - 1.0;
@@ -311,13 +315,13 @@ void main() {
   // Defined ahead of the source, SHADE_EVERY_FRAGMENT turns the culls off,
   // for a reference picture that they must not change.
 #ifdef SHADE_EVERY_FRAGMENT
-  float distance = baseDistance(q);
+  vec4 field = baseField(q);
 #else
   float slabHalfDepth = 0.5 * SLICE_STEP * (2.0 - detail);
   vec2 line = clearLine(MAX_DEPTH_SLOPE * slabHalfDepth, detail);
   float bound = clearBound(q.y, line);
-  float distance;
-  if (clearAround(q, bound, line, distance)) {
+  vec4 field;
+  if (clearAround(q, bound, line, field)) {
     leaveOut();
     return;
   }
@@ -328,15 +332,16 @@ void main() {
   // stage writes the slice's own depth instead. Inside the bound the depth
   // stays clear of the near plane at -w: the distance is never below -1 and
   // w, the slice's distance from the eye, never below 1.5.
-  gl_Position.z = gl_Position.w + distance - bound;
+  gl_Position.z = gl_Position.w + field.w - bound;
 #endif
+  float distance = field.w;
+  vec3 gradient = field.xyz;
   vec3 up = rotCol1.xyz;
   mat3 turn = mat3(rotCol0.xyz, rotCol1.xyz, rotCol2.xyz);
   vec3 fromEye = (gl_ModelViewMatrix * gl_Vertex).xyz;
   vec3 rayStep = turn * (fromEye / fromEye.z);
   // The sun keeps its place beside the viewer while the cloud turns.
   vec3 sunAxis = turn * normalize(lightPos);
-  vec3 gradient = baseField(q).xyz;
   // Deep inside, where the normals of towers meet, the gradient may vanish.
   vec3 normal = gradient / max(length(gradient), 0.01);
   vec4 lump = lumps(q - max(distance, -DENSE_DEPTH) * normal);
@@ -350,7 +355,7 @@ void main() {
 
   // The sunlight travels away from lightPos, and the eye sits at the origin.
   float sun = scatteredSun(EXTINCTION * depthToSun(q, lump, sunAxis), dot(normalize(lightPos), normalize(fromEye)));
-  float above = clamp((-0.02 - baseDistance(q + up * 0.2)) / LIGHT_SOFT_EDGE, 0.0, 1.0) +
-                clamp((-0.02 - baseDistance(q + up * 0.5)) / LIGHT_SOFT_EDGE, 0.0, 1.0);
+  float above = clamp((-0.02 - baseDistance(q + up * 0.2)) * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0) +
+                clamp((-0.02 - baseDistance(q + up * 0.5)) * (1.0 / LIGHT_SOFT_EDGE), 0.0, 1.0);
   lightShares = vec2(sun, exp(-1.5 * above));
 }
