@@ -38,11 +38,11 @@ void setupCamera() {
   gluLookAt(0, 0, 3, 0, 0, 0, 0, 1, 0);
 }
 
-namespace {
-
-// WebGL has no smooth lines: the browser draws the axes in web/axes.cpp.
-#ifndef __EMSCRIPTEN__
+// WebGL has no smooth lines: the browser draws bands instead (web/axes.cpp).
 void drawAxisLines() {
+#ifdef __EMSCRIPTEN__
+  drawAxisBands();
+#else
   glBegin(GL_LINES);
   glColor3f(0, 1, 0);
   glVertex3f(0, 100, 0);
@@ -54,8 +54,10 @@ void drawAxisLines() {
   glVertex3f(0, 0, -100);
   glVertex3f(0, 0, 100);
   glEnd();
-}
 #endif
+}
+
+namespace {
 
 void drawAxes() {
   glDisable(GL_TEXTURE_1D);

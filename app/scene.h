@@ -7,6 +7,9 @@
 void initGLState();
 // Viewport from the window size, 45-degree perspective, eye at (0, 0, 3).
 void setupCamera();
+// The three axes, green y, red x and blue z, each from -100 to 100, with the
+// current matrices: smooth lines.
+void drawAxisLines();
 // Axes while dragging, then the slices through the cloud shader program.
 void drawScene();
 // sliceCount camera-facing slices of (gridSize - 1)^2 quads, back to front,

@@ -148,7 +148,7 @@ GLuint bandProgram() {
 // WebGL draws no smooth lines, and its software rasteriser drops a line
 // with an end behind the eye, where the desktop GL clips it. So each axis
 // is clipped to the view here, then drawn as the band of a smooth line.
-void drawAxisLines() {
+void drawAxisBands() {
   Projection view;
   std::vector<AxisVertex> vertices;
   std::vector<const GLfloat*> colours;

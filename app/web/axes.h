@@ -4,6 +4,6 @@
 
 // The three axes, green y, red x and blue z, each from -100 to 100, with the
 // current matrices, as the desktop's smooth lines look.
-void drawAxisLines();
+void drawAxisBands();
 
 #endif
