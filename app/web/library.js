@@ -9,9 +9,16 @@ mergeInto(LibraryManager.library, {
   glCreateShaderObjectARB: function(type) {
     return _glCreateShader(type);
   },
+  // The emulation declares what a stage uses of the fixed-function state in
+  // lines put before the stage's own: the page takes their count, by stage
+  // type, off the line numbers of the compiler's messages.
   glShaderSourceARB__deps: ['glShaderSource'],
   glShaderSourceARB: function(shader, count, string, length) {
     _glShaderSource(shader, count, string, length);
+    var given = GL.getSource(shader, count, string, length).split('\n').length;
+    var sent = GLctx.getShaderSource(GL.shaders[shader]).split('\n').length;
+    var ahead = Module['linesAhead'] || (Module['linesAhead'] = {});
+    ahead[GL.shaderInfos[shader].type] = sent - given;
   },
   glCompileShaderARB__deps: ['glCompileShader'],
   glCompileShaderARB: function(shader) {
@@ -61,6 +68,9 @@ mergeInto(LibraryManager.library, {
   $glErrorsAsked: {afterSwap: true},
   glGetError__deps: ['$glErrorsAsked'],
   glGetError: function() {
+    // A lost context answers every call with an error; the page tells of
+    // the loss itself and ends the run.
+    if (GLctx.isContextLost()) return 0;
     var error = GL.lastError;
     GL.lastError = 0;
     if (!error && glErrorsAsked.afterSwap) {

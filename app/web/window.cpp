@@ -19,6 +19,9 @@ extern "C" void quorvel_frame_shown();
 namespace {
 
 const char* const kCanvas = "#canvas";
+// The window's size in CSS pixels.
+const int kWidth = 400;
+const int kHeight = 300;
 
 // The port has no sticky keys: an Escape pressed and released while the loop
 // waits for its turn would be gone by the next poll, so the press is kept.
@@ -39,6 +42,31 @@ double pixelsPerUnit() {
   return units > 0 ? static_cast<double>(width) / units : 1.0;
 }
 
+// The port gives the canvas one pixel per CSS pixel; the page keeps its CSS
+// size, and on a HiDPI screen the backing store gets a pixel per device
+// pixel, as the desktop draws to the framebuffer's size. The ratio changes
+// when the page moves to another screen or is zoomed: the store follows at
+// the next frame.
+void followPixelRatio() {
+  static double ratio = 0.0;
+  double now = emscripten_get_device_pixel_ratio();
+  if (now == ratio) return;
+  ratio = now;
+  emscripten_set_canvas_element_size(kCanvas, static_cast<int>(std::lround(kWidth * ratio)),
+                                     static_cast<int>(std::lround(kHeight * ratio)));
+}
+
+// A hidden page shows no frames, and the browser runs its timers in bursts:
+// the loop waits, a quarter of a second at a time, until the page is seen
+// again. The wait is taken off the clock, so the next title tells the rate
+// of frames drawn while seen.
+void idleWhileHidden() {
+  if (!EM_ASM_INT({ return document.hidden ? 1 : 0; })) return;
+  double clock = glfwGetTime();
+  while (EM_ASM_INT({ return document.hidden ? 1 : 0; })) emscripten_sleep(250);
+  glfwSetTime(clock);
+}
+
 }  // namespace
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
@@ -54,17 +82,10 @@ GLFWwindow* createWindow(int width, int height, const char* title) {
 }
 
 bool openWindow() {
-  const int width = 400;
-  const int height = 300;
-  window = createWindow(width, height, "Quorvel");
+  window = createWindow(kWidth, kHeight, "Quorvel");
   if (!window) return false;
   glfwMakeContextCurrent(window);
-  // The port gives the canvas one pixel per CSS pixel; the page keeps its CSS
-  // size, and on a HiDPI screen the backing store gets a pixel per device
-  // pixel, as the desktop draws to the framebuffer's size.
-  double ratio = emscripten_get_device_pixel_ratio();
-  emscripten_set_canvas_element_size(kCanvas, static_cast<int>(std::lround(width * ratio)),
-                                     static_cast<int>(std::lround(height * ratio)));
+  followPixelRatio();
   glfwSetKeyCallback(window, noteEscape);
   return true;
 }
@@ -74,6 +95,8 @@ void swapBuffers() {
   if (windowOpened()) glfwSwapBuffers(window);
   quorvel_frame_shown();
   emscripten_sleep(0);
+  idleWhileHidden();
+  followPixelRatio();
 }
 
 bool windowOpened() { return !glfwWindowShouldClose(window) && !quorvel_close_requested(); }

@@ -1,0 +1,52 @@
+// The editor of one shader stage: CodeMirror 6 with a C-like mode for GLSL
+// and the lint gutter for the compiler's messages.
+import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
+import { StreamLanguage, bracketMatching, defaultHighlightStyle, syntaxHighlighting } from '@codemirror/language';
+import { shader } from '@codemirror/legacy-modes/mode/clike';
+import { lintGutter, setDiagnostics } from '@codemirror/lint';
+import { EditorState } from '@codemirror/state';
+import { EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
+
+// An editor in `parent` that calls `changed(text)` on every edit.
+export function createEditor(parent, changed) {
+  return new EditorView({
+    parent,
+    state: EditorState.create({
+      extensions: [
+        lineNumbers(),
+        lintGutter(),
+        history(),
+        bracketMatching(),
+        highlightActiveLine(),
+        StreamLanguage.define(shader),
+        syntaxHighlighting(defaultHighlightStyle),
+        keymap.of([...defaultKeymap, ...historyKeymap, indentWithTab]),
+        EditorView.updateListener.of((update) => {
+          if (update.docChanged && !update.transactions.every((t) => t.isUserEvent('set'))) {
+            changed(update.state.doc.toString());
+          }
+        }),
+      ],
+    }),
+  });
+}
+
+export function textOf(view) {
+  return view.state.doc.toString();
+}
+
+// Puts `text` in the editor without counting it as an edit.
+export function setText(view, text) {
+  view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'set' });
+}
+
+// Marks `messages` ({ line, text }, lines from 1) on their lines; lines
+// beyond the text go on the last one.
+export function markLines(view, messages) {
+  const { doc } = view.state;
+  const diagnostics = messages.map(({ line, text }) => {
+    const at = doc.line(Math.min(Math.max(line, 1), doc.lines));
+    return { from: at.from, to: at.to, severity: 'error', message: text };
+  });
+  view.dispatch(setDiagnostics(view.state, diagnostics));
+}

@@ -1,0 +1,474 @@
+// The page around the program: each run in a frame of its own, the pair's
+// two stages in editors, the log as it grows, and a link that carries the
+// pair. A frame removed takes with it everything that the module and its
+// runtime hung on its window and document, and its GL context is given back
+// first, so that no run outlives the next one.
+import { createEditor, markLines, setText, textOf } from './editor.js';
+
+const $ = (id) => document.getElementById(id);
+const stages = ['Quorvel.vert', 'Quorvel.frag'];
+const stageKinds = { 'Quorvel.vert': 'vertex', 'Quorvel.frag': 'fragment' };
+// The GL's names of the stage types, which the GL layer counts its own
+// declarations under.
+const stageTypes = { 'Quorvel.vert': 0x8b31, 'Quorvel.frag': 0x8b30 };
+// How much of the log the page shows; the download has all of it.
+const shownLines = 400;
+const shownChars = 64 * 1024;
+// A pause this long in typing rebuilds the pair.
+const typingPauseMs = 500;
+const logReadMs = 250;
+
+// The user's own stages: { text, name, edited } by stage file name; the
+// shipped ones lie in the module's file system.
+let ownPair = {};
+let linkedPair = false;
+let shippedPairMissing = '';
+// The run in progress or last ended: { frame, canvas, instance, poll, lost }.
+let run = null;
+const editors = {};
+const log = { chunks: [], size: 0, lines: 0, tail: '', carry: '' };
+
+function setState(state, status) {
+  document.body.dataset.state = state;
+  if (status === undefined) delete document.body.dataset.status;
+  else document.body.dataset.status = String(status);
+}
+
+function say(runText, message = '') {
+  $('run').textContent = runText;
+  $('message').textContent = message;
+}
+
+// Ends with a state of its own where no run can start at all.
+function nothingRuns(status, message) {
+  setState('ended', status);
+  say('Nothing runs.', message);
+}
+
+// ---- The log -------------------------------------------------------------
+
+function resetLog() {
+  Object.assign(log, { chunks: [], size: 0, lines: 0, tail: '', carry: '' });
+  showLog();
+}
+
+const lineCount = (text) => text.split('\n').length - 1;
+
+// Reads what the program added to its log since the last read: a program
+// that writes a line at every uniform set writes megabytes in minutes, and
+// only the new part is read, kept and shown.
+function readLog(current) {
+  const FS = current.instance.FS;
+  let size;
+  try {
+    size = FS.stat('logfile.txt').size;
+  } catch (missing) {
+    return;
+  }
+  if (size < log.size) resetLog();
+  if (size === log.size) return;
+  const bytes = new Uint8Array(size - log.size);
+  const stream = FS.open('logfile.txt', 'r');
+  FS.read(stream, bytes, 0, bytes.length, log.size);
+  FS.close(stream);
+  log.size = size;
+  const text = new TextDecoder().decode(bytes);
+  log.chunks.push(text);
+  log.lines += lineCount(text);
+  log.tail = newestPart(log.tail + text);
+  showLog();
+  noteBuilds(text);
+}
+
+function newestPart(text) {
+  let part = text.length > shownChars ? text.slice(text.indexOf('\n', text.length - shownChars) + 1) : text;
+  const lines = part.split('\n');
+  if (lines.length > shownLines + 1) part = lines.slice(-shownLines - 1).join('\n');
+  return part;
+}
+
+function showLog() {
+  const shown = $('log');
+  const following = shown.scrollTop + shown.clientHeight >= shown.scrollHeight - 4;
+  shown.textContent = log.tail;
+  if (following) shown.scrollTop = shown.scrollHeight;
+  const leftOut = log.lines - lineCount(log.tail);
+  $('left-out').hidden = leftOut <= 0;
+  $('left-out').textContent = `The log's first ${leftOut} lines are left out here; the download has all ` +
+                              `${log.lines} (${Math.round(log.size / 1024)} kB).`;
+}
+
+// The download is made when it is asked for: the log may be megabytes.
+function offerLog() {
+  const link = $('download');
+  if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
+  link.href = URL.createObjectURL(new Blob(log.chunks, { type: 'text/plain;charset=utf-8' }));
+}
+
+// ---- What a build of the pair said ---------------------------------------
+
+const buildEnds = /\*\*\*GLSL Linker Log:|\*\*LINKER ERROR|\*\*\*COMPILER ERROR \((Vertex|Fragment) Shader\):|error: can't load (vertex|fragment) shader!/g;
+
+// The last build that the new part of the log tells of, if any: the
+// program writes a build's sections in one frame, so they come in one read
+// unless a long compiler log filled the file's buffer on the way.
+function noteBuilds(text) {
+  const scanned = log.carry + text;
+  const ends = [...scanned.matchAll(buildEnds)];
+  if (ends.length === 0) {
+    const opened = scanned.lastIndexOf('***GLSL Compiler Log');
+    log.carry = opened >= 0 ? scanned.slice(opened, opened + shownChars) : '';
+    return;
+  }
+  log.carry = '';
+  const end = ends.at(-1);
+  showBuild(end, scanned.slice(end.index + end[0].length));
+}
+
+// The compiler's messages in the GL's `0:LINE:` form, on the stage's own
+// line numbers.
+function compilerMessages(section, stage) {
+  const ahead = run?.instance?.linesAhead?.[stageTypes[stage]] ?? 0;
+  const messages = [];
+  for (const line of section.split('\n')) {
+    if (line.startsWith('***')) break;
+    const found = /^(?:ERROR: |WARNING: )?0:(\d+)(?:\(\d+\))?: ?(.*)$/.exec(line.trim());
+    if (found) messages.push({ line: Number(found[1]) - ahead, text: found[2] });
+  }
+  return messages;
+}
+
+function showBuild(end, rest) {
+  const build = $('build');
+  for (const stage of stages) markLines(editors[stage], []);
+  build.classList.toggle('failed', !end[0].startsWith('***GLSL Linker'));
+  const keeps = document.body.dataset.state === 'running' ? '; the last good pair still draws.' : '.';
+  if (end[1]) {
+    const stage = end[1] === 'Vertex' ? 'Quorvel.vert' : 'Quorvel.frag';
+    const messages = compilerMessages(rest, stage);
+    markLines(editors[stage], messages);
+    const first = messages[0] ? `: line ${messages[0].line}: ${messages[0].text}` : '';
+    build.textContent = `${stage} does not compile${first}${keeps}`;
+  } else if (end[2]) {
+    build.textContent = `Quorvel.${end[2] === 'vertex' ? 'vert' : 'frag'} cannot be read (is it empty?)${keeps}`;
+  } else if (end[0].startsWith('**LINKER')) {
+    build.textContent = `The pair does not link: ${rest.trim().split('\n')[0]}${keeps}`;
+  } else {
+    build.textContent = writeEdit.awaited ? 'Your edit draws.' : '';
+  }
+  writeEdit.awaited = false;
+}
+
+// ---- Runs ----------------------------------------------------------------
+
+// Gives the run's context back and removes its frame; whatever the run was
+// still waiting for then finds that it is no longer the run.
+function retire() {
+  if (!run) return;
+  const old = run;
+  run = null;
+  clearInterval(old.poll);
+  old.titles?.disconnect();
+  if (old.instance) old.instance.closeRequested = true;
+  old.canvas?.getContext('webgl')?.getExtension('WEBGL_lose_context')?.loseContext();
+  old.frame.remove();
+}
+
+function frameLoaded(frame) {
+  return new Promise((resolve) => frame.addEventListener('load', resolve, { once: true }));
+}
+
+async function startRun() {
+  retire();
+  const current = { frame: document.createElement('iframe') };
+  run = current;
+  setState('starting');
+  say('Starting.');
+  $('restart').hidden = true;
+  $('build').textContent = '';
+  resetLog();
+  current.frame.title = 'Quorvel';
+  current.frame.src = 'quorvel.html';
+  $('stage').replaceChildren(current.frame);
+  await frameLoaded(current.frame);
+  if (run !== current) return;
+  const frameWindow = current.frame.contentWindow;
+  current.canvas = frameWindow.document.getElementById('canvas');
+  current.canvas.addEventListener('webglcontextlost', (event) => contextLost(current, event));
+  current.canvas.addEventListener('webglcontextrestored', () => {
+    if (run === current) startRun();
+  });
+  try {
+    current.instance = await frameWindow.Quorvel({ canvas: current.canvas });
+  } catch (error) {
+    if (run === current) nothingRuns('not-loaded', `The program could not be loaded: ${error}`);
+    return;
+  }
+  if (run !== current) return;
+  if (current.lost) {
+    runEnded(current, 'context-lost');
+    return;
+  }
+  preparePair(current.instance);
+  followTitle(current, frameWindow.document);
+  current.poll = setInterval(() => readLog(current), logReadMs);
+  let status;
+  try {
+    status = await current.instance.ccall('main', 'number', [], [], { async: true });
+  } catch (error) {
+    status = 1;
+    if (run === current) say('', `The program stopped on an error: ${error}`);
+  }
+  if (run === current) runEnded(current, current.lost ? 'context-lost' : status);
+}
+
+// The user's own stages go into the program's working directory before it
+// starts; the editors show what it will read.
+function preparePair(instance) {
+  for (const stage of stages) {
+    if (stage in ownPair) instance.FS.writeFile(stage, ownPair[stage].text);
+    const text = instance.FS.readFile(stage, { encoding: 'utf8' });
+    if (textOf(editors[stage]) !== text) setText(editors[stage], text);
+  }
+}
+
+// The program sets its frame's title, about once a second once it draws:
+// the page takes it over, and the first one says that the run draws.
+function followTitle(current, frameDocument) {
+  current.titles = new MutationObserver(() => {
+    document.title = frameDocument.title;
+    if (document.body.dataset.state !== 'starting') return;
+    setState('running');
+    say('Running.', $('message').textContent);
+  });
+  current.titles.observe(frameDocument.querySelector('title'), { childList: true, characterData: true, subtree: true });
+}
+
+function runEnded(current, status) {
+  clearInterval(current.poll);
+  current.titles?.disconnect();
+  readLog(current);
+  setState('ended', status);
+  const message = $('message').textContent;
+  if (status === 'context-lost') {
+    say('The browser took the GL context away and the run stopped; it starts again when the browser gives it back.',
+        message);
+  } else {
+    say(`The run ended with status ${status}.`, message);
+  }
+  $('restart').hidden = false;
+}
+
+// The browser gives a lost context back only to a page that asked for it.
+function contextLost(current, event) {
+  if (run !== current) return;
+  event.preventDefault();
+  current.lost = true;
+  if (current.instance) current.instance.closeRequested = true;
+  setState('ended', 'context-lost');
+  say('The browser took the GL context away; the run stops, and starts again when the browser gives it back.');
+}
+
+// Starts a run unless the browser cannot draw the pair that would run.
+function start() {
+  if (shippedPairMissing && !stages.every((stage) => stage in ownPair)) {
+    retire();
+    nothingRuns('webgl-lacks', shippedPairMissing);
+    return;
+  }
+  startRun();
+}
+
+// ---- The pair ------------------------------------------------------------
+
+function describePair() {
+  const own = stages.filter((stage) => stage in ownPair);
+  const told = own.map((stage) => {
+    const { name, edited } = ownPair[stage];
+    if (edited) return `edited ${stage}`;
+    return name === stage ? stage : `${name} as ${stage}`;
+  });
+  const shipped = stages.filter((stage) => !(stage in ownPair));
+  let text = 'The shipped pair runs.';
+  if (own.length > 0) {
+    text = `Your ${told.join(' and ')} ${own.length === 1 ? 'runs' : 'run'}` +
+           `${shipped.length ? ` with the shipped ${shipped[0]}` : ''}.`;
+  }
+  if (linkedPair) text += ' This pair came with the page\'s link: it is not the shipped one.';
+  $('pairs').textContent = text;
+}
+
+// Files are taken by their ending, whatever their case: one .vert and one
+// .frag at most.
+function stageOf(fileName) {
+  const ending = /\.(vert|frag)$/i.exec(fileName);
+  return ending ? `Quorvel.${ending[1].toLowerCase()}` : null;
+}
+
+async function usePair(files) {
+  const chosen = {};
+  for (const file of files) {
+    const stage = stageOf(file.name);
+    if (stage) (chosen[stage] ??= []).push(file);
+  }
+  if (Object.keys(chosen).length === 0) {
+    $('pairs').textContent = 'Give a file whose name ends in .vert or .frag.';
+    return;
+  }
+  for (const [stage, given] of Object.entries(chosen)) {
+    if (given.length === 1) continue;
+    $('pairs').textContent = `${given.map((file) => file.name).join(' and ')} are all ${stageKinds[stage]} ` +
+                             'stages: choose one of them.';
+    return;
+  }
+  ownPair = {};
+  for (const [stage, [file]] of Object.entries(chosen)) ownPair[stage] = { text: await file.text(), name: file.name };
+  linkedPair = false;
+  describePair();
+  start();
+}
+
+// An edit goes into the running program's working directory once typing
+// pauses; the program notices the changed file and builds the pair again.
+function edited(stage, text) {
+  ownPair[stage] = { text, name: stage, edited: true };
+  describePair();
+  clearTimeout(edited.pending?.[stage]);
+  edited.pending = { ...edited.pending, [stage]: setTimeout(() => writeEdit(stage), typingPauseMs) };
+}
+
+function writeEdit(stage) {
+  if (document.body.dataset.state !== 'running') return;
+  run.instance.FS.writeFile(stage, ownPair[stage].text);
+  writeEdit.awaited = true;
+  $('build').classList.remove('failed');
+  $('build').textContent = 'Building your edit.';
+}
+
+function saveStage(stage) {
+  const link = document.createElement('a');
+  link.download = stage;
+  link.href = URL.createObjectURL(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }));
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 0);
+}
+
+// ---- The link ------------------------------------------------------------
+
+const linkPrefix = '#pair=';
+
+async function squeeze(bytes, stream) {
+  return new Uint8Array(await new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer());
+}
+
+function base64url(bytes) {
+  let binary = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+}
+
+function fromBase64url(text) {
+  const binary = atob(text.replace(/-/g, '+').replace(/_/g, '/'));
+  return Uint8Array.from(binary, (c) => c.charCodeAt(0));
+}
+
+async function sharePair() {
+  const pair = Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
+  const packed = await squeeze(new TextEncoder().encode(JSON.stringify(pair)), new CompressionStream('deflate-raw'));
+  history.replaceState(null, '', linkPrefix + base64url(packed));
+  $('build').classList.remove('failed');
+  $('build').textContent = 'The page\'s address now holds this pair: copy it from the address bar to share it.';
+}
+
+// The pair that the page's address holds, or null; says so when it cannot
+// be read.
+async function linkedStages() {
+  if (!location.hash.startsWith(linkPrefix)) return null;
+  try {
+    const packed = fromBase64url(location.hash.slice(linkPrefix.length));
+    const text = new TextDecoder().decode(await squeeze(packed, new DecompressionStream('deflate-raw')));
+    const pair = JSON.parse(text);
+    if (stages.every((stage) => typeof pair[stage] === 'string')) return pair;
+  } catch (unreadable) {
+    // Said below, as for a pair of the wrong shape.
+  }
+  $('pairs').textContent = 'The page\'s address holds no pair that it can read; the shipped pair runs.';
+  return null;
+}
+
+// ---- Start ---------------------------------------------------------------
+
+// What the browser lacks for WebGL or for the shipped pair, in words. The
+// probe's context is given back at once: browsers keep only so many.
+function browserLacks() {
+  const gl = document.createElement('canvas').getContext('webgl');
+  if (!gl) return { all: 'This browser offers no WebGL (or has it turned off), and Quorvel draws with it.' };
+  const lacks = [];
+  if (!gl.getExtension('EXT_frag_depth')) lacks.push('the EXT_frag_depth extension');
+  if (gl.getParameter(gl.MAX_VERTEX_TEXTURE_IMAGE_UNITS) < 1) lacks.push('a texture unit in the vertex stage');
+  if (gl.getShaderPrecisionFormat(gl.FRAGMENT_SHADER, gl.HIGH_FLOAT).precision === 0) {
+    lacks.push('high precision in the fragment stage');
+  }
+  gl.getExtension('WEBGL_lose_context')?.loseContext();
+  if (lacks.length === 0) return {};
+  return { shipped: `This browser's WebGL lacks ${lacks.join(' and ')}, which the shipped shader pair needs; ` +
+                    'a pair of your own that does without may still run.' };
+}
+
+function listen() {
+  for (const stage of stages) {
+    const section = document.querySelector(`[data-stage="${stage}"]`);
+    editors[stage] = createEditor(section.querySelector('.editor'), (text) => edited(stage, text));
+    section.querySelector('.save').addEventListener('click', () => saveStage(stage));
+  }
+  $('pair').addEventListener('change', (event) => {
+    // Cleared at once, so that the same files chosen again count; the list
+    // is live, so its files are taken first.
+    usePair([...event.target.files]);
+    event.target.value = '';
+  });
+  $('shipped').addEventListener('click', () => {
+    ownPair = {};
+    linkedPair = false;
+    describePair();
+    start();
+  });
+  $('restart').addEventListener('click', start);
+  $('share').addEventListener('click', sharePair);
+  $('download').addEventListener('click', offerLog);
+  document.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    document.body.classList.add('dropping');
+  });
+  document.addEventListener('dragleave', () => document.body.classList.remove('dropping'));
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    document.body.classList.remove('dropping');
+    usePair([...event.dataTransfer.files]);
+  });
+}
+
+async function main() {
+  listen();
+  if (location.protocol === 'file:') {
+    nothingRuns('not-served', 'This page must come over HTTP: browsers do not load its program from a file. ' +
+                              'Serve the folder (scripts/web --serve does) and open the address it prints.');
+    return;
+  }
+  const lacks = browserLacks();
+  if (lacks.all) {
+    $('pairs').hidden = true;
+    nothingRuns('no-webgl', lacks.all);
+    return;
+  }
+  shippedPairMissing = lacks.shipped ?? '';
+  const linked = await linkedStages();
+  if (linked) {
+    for (const stage of stages) ownPair[stage] = { text: linked[stage], name: stage };
+    linkedPair = true;
+    describePair();
+  }
+  start();
+}
+
+main();
