@@ -317,7 +317,7 @@ async function usePair(files) {
   }
   for (const [stage, given] of Object.entries(chosen)) {
     if (given.length === 1) continue;
-    $('pairs').textContent = `${given.map((file) => file.name).join(' and ')} are all ${stageKinds[stage]} ` +
+    $('pairs').textContent = `${given.map((file) => file.name).join(' and ')} are ${given.length === 2 ? 'both' : 'all'} ${stageKinds[stage]} ` +
                              'stages: choose one of them.';
     return;
   }

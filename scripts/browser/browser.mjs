@@ -85,17 +85,29 @@ export function launchChromium(extraArgs = []) {
 // Runs in the page before its own scripts: keeps every error that the
 // program's glGetError calls return, passing each on unchanged, and every
 // state that the page passes through, however briefly it stays in it.
+// Each run's frame reports its errors to the page: the frame goes when the
+// run does. Only numbers cross, so that the page holds nothing of a frame.
 function watchPage() {
-  window.glErrorsSeen = [];
+  const top = window.top === window ? window : window.top;
+  top.glErrorsSeen ??= [];
   for (const context of [window.WebGLRenderingContext, window.WebGL2RenderingContext]) {
     if (!context) continue;
     const getError = context.prototype.getError;
     context.prototype.getError = function () {
       const error = getError.call(this);
-      if (error !== 0) window.glErrorsSeen.push(error);
+      if (error !== 0) top.glErrorsSeen.push(error);
       return error;
     };
   }
+  // The GL contexts made in the page and its frames, held weakly: a run's
+  // context must be free to go with its frame.
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (...args) {
+    const context = getContext.apply(this, args);
+    if (context && args[0] === 'webgl') (top.contextsMade ??= new Set()).add(new top.WeakRef(context));
+    return context;
+  };
+  if (top !== window) return;
   window.statesSeen = [];
   const keepState = () => {
     const { state, status = '' } = document.body?.dataset ?? {};
@@ -192,19 +204,24 @@ export class WebProgram {
     return this.read(() => document.getElementById('log')?.textContent ?? '');
   }
 
-  // The canvas's place in CSS pixels and its backing store.
+  // The canvas's place on the page in CSS pixels and its backing store: it
+  // lies in the frame of the run in progress.
   canvas() {
     return this.read(() => {
-      const canvas = document.getElementById('canvas');
-      const box = canvas.getBoundingClientRect();
-      return { x: box.x, y: box.y, width: box.width, height: box.height, store: [canvas.width, canvas.height] };
+      const frame = document.querySelector('#stage iframe');
+      frame.scrollIntoView({ block: 'nearest' });
+      const canvas = frame.contentDocument.getElementById('canvas');
+      const [outer, inner] = [frame.getBoundingClientRect(), canvas.getBoundingClientRect()];
+      return { x: outer.x + inner.x, y: outer.y + inner.y, width: inner.width, height: inner.height,
+               store: [canvas.width, canvas.height], scroll: [window.scrollX, window.scrollY] };
     });
   }
 
   // The canvas as the screen shows it, at the device pixel ratio.
   async shot(file) {
     const box = await this.canvas();
-    const clip = { x: box.x, y: box.y, width: box.width, height: box.height };
+    // The clip is measured on the whole page, the box in the viewport.
+    const clip = { x: box.x + box.scroll[0], y: box.y + box.scroll[1], width: box.width, height: box.height };
     const picture = decodePicture(await this.page.screenshot({ clip, type: 'png' }));
     writePicture(picture, file);
     return picture;
@@ -227,7 +244,10 @@ export class WebProgram {
     else await screen.touchEnd();
   }
 
+  // The keys go to the run's frame once its canvas has the focus, as a
+  // click on it gives.
   async pressEscape() {
+    await this.read(() => document.querySelector('#stage iframe').contentDocument.getElementById('canvas').focus());
     await this.page.keyboard.press('Escape');
   }
 
@@ -245,4 +265,99 @@ export class WebProgram {
   async click(id) {
     await this.page.click(`#${id}`);
   }
+
+  // The text of the page's element `id`.
+  says(id) {
+    return this.read((id) => document.getElementById(id)?.textContent ?? '', id);
+  }
+
+  // The runs' frames on the page and the GL contexts that are still alive.
+  holdings() {
+    return this.read(() => ({
+      runs: document.querySelectorAll('#stage iframe').length,
+      contexts: [...(window.contextsMade ?? [])].filter((ref) => ref.deref()?.isContextLost() === false).length,
+    }));
+  }
+
+  // What the page holds in memory once garbage is collected: the JS heap
+  // and the array buffers (the module's heap among them).
+  async memory() {
+    const session = await this.session();
+    await session.send('HeapProfiler.collectGarbage');
+    const usage = await session.send('Runtime.getHeapUsage');
+    return { bytes: usage.usedSize + (usage.backingStorageSize ?? 0), collected: true,
+             what: 'JS heap and array buffers after a forced collection' };
+  }
+
+  async session() {
+    this.cdp ??= await this.page.createCDPSession();
+    return this.cdp;
+  }
+
+  // Takes the run's GL context away as a browser would, and gives it back.
+  loseContext() {
+    return this.read(() => {
+      const canvas = document.querySelector('#stage iframe').contentDocument.getElementById('canvas');
+      window.contextLoser = canvas.getContext('webgl').getExtension('WEBGL_lose_context');
+      window.contextLoser.loseContext();
+    });
+  }
+
+  restoreContext() {
+    return this.read(() => {
+      window.contextLoser.restoreContext();
+      delete window.contextLoser;
+    });
+  }
+
+  // Puts `text` in place of a stage's text in its editor, as a paste would.
+  async typeInEditor(stage, text) {
+    await this.page.click(`[data-stage="${stage}"] .cm-content`);
+    await this.page.keyboard.down('Control');
+    await this.page.keyboard.press('KeyA');
+    await this.page.keyboard.up('Control');
+    await this.read((text) => document.execCommand('insertText', false, text), text);
+  }
+
+  // The lines (from 1) that the editor of `stage` marks as errors.
+  markedLines(stage) {
+    return this.read((stage) => [...document.querySelectorAll(`[data-stage="${stage}"] .cm-line`)]
+      .flatMap((line, i) => (line.querySelector('.cm-lintRange-error') ? [i + 1] : [])), stage);
+  }
+
+  async pressEscapeIn(selector) {
+    await this.page.click(selector);
+    await this.page.keyboard.press('Escape');
+  }
+
+  async setPixelRatio(ratio) {
+    await this.page.setViewport({ ...this.page.viewport(), deviceScaleFactor: ratio });
+  }
+
+  // Another tab in front while `whileAway` runs: the page is hidden and has
+  // lost the focus.
+  async away(whileAway) {
+    const other = await this.page.browser().newPage();
+    await other.bringToFront();
+    try {
+      await whileAway();
+    } finally {
+      await this.page.bringToFront();
+      await other.close();
+    }
+  }
+
+  // Runs a check that needs the driver to do `what` it may not do, or says
+  // that it could not.
+  async withControl(what, check, text, run) {
+    if (!this.can[what]) {
+      check.notChecked(`[${this.engine}] ${text}`, this.cannot[what]);
+      return;
+    }
+    const [ok, figures] = await run();
+    check.report(ok, `[${this.engine}] ${text}`, figures);
+  }
 }
+WebProgram.prototype.engine = 'chromium';
+WebProgram.prototype.can = { pixelRatio: true, away: true };
+WebProgram.prototype.cannot = {};

@@ -15,6 +15,7 @@ import path from 'node:path';
 
 import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
 import { NativeProgram, ensureDisplay } from './native.mjs';
+import { editorPage, faultsPage, floodingPage, fromFilePage, lostContextPage, restartsPage } from './page_checks.mjs';
 import { brokenVertexStage, passThroughPair, removePair } from './pairs.mjs';
 import { difference, within } from './pictures.mjs';
 import { pause } from './timing.mjs';
@@ -49,6 +50,10 @@ function report(ok, what, figures) {
   console.log(`${ok ? 'ok' : 'FAIL'}: ${what}: ${figures}`);
   if (ok) ++passed;
   else ++failed;
+}
+
+function notChecked(what, why) {
+  console.log(`not checked: ${what}: ${why}`);
 }
 
 function comparePictures(what, page, native) {
@@ -273,9 +278,13 @@ async function checkWithoutWebGL(url) {
   try {
     const web = await WebProgram.open(browser, url);
     await pause(3000);
-    const { state, message } = await web.state();
-    const figures = `state "${state}", message "${message}"`;
-    report(message !== '' && state !== 'running', 'a browser without WebGL gets a message', figures);
+    const { state, status, message } = await web.state();
+    const [run, pairs] = await web.read(() => [document.getElementById('run').textContent,
+                                               document.getElementById('pairs').hidden]);
+    const figures = `state "${state}", status "${status}", "${run}", the pair's sentence ${pairs ? 'hidden' : 'shown'}, ` +
+                    `message "${message}"`;
+    const told = state === 'ended' && status === 'no-webgl' && message !== '' && run === 'Nothing runs.' && pairs;
+    report(told, 'a browser without WebGL gets a message, and only what is true shows', figures);
   } finally {
     await browser.close();
   }
@@ -299,11 +308,26 @@ async function main() {
     console.log(`native program: "${reference.title}", pictures in ${pictures}`);
     browser = await launchChromium();
     const problems = [];
-    for (const run of [mainPage, highDensityPage, touchPage]) {
+    const only = (process.env.TMP_ONLY ?? '').split(',');
+    for (const run of [mainPage, highDensityPage, touchPage].filter((f) => !process.env.TMP_ONLY || only.includes(f.name))) {
       const web = await run(browser, server.url, reference);
       problems.push(...(await web.allProblems()));
       await web.close();
     }
+    const opened = [];
+    const open = async (url = server.url) => {
+      const web = await WebProgram.open(browser, url);
+      opened.push(web);
+      return web;
+    };
+    const withinLimits = (diff) => within(diff, pictureLimits);
+    const check = { report, notChecked, picture, reference, withinLimits };
+    for (const run of [editorPage, restartsPage, lostContextPage, faultsPage, floodingPage].filter((f) => !process.env.TMP_ONLY || only.includes(f.name))) {
+      const web = await run(open, check);
+      problems.push(...(await web.allProblems()));
+      await web.close();
+    }
+    await (await fromFilePage(open, check, dist)).close();
     report(problems.length === 0, 'exceptions and WebGL errors on the pages', describeProblems(problems));
     await checkWithoutWebGL(server.url);
   } catch (error) {

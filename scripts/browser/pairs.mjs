@@ -28,6 +28,30 @@ export function passThroughPair() {
   return writePair({ 'Quorvel.vert': stage('kPassThroughVertex'), 'Quorvel.frag': stage('kPassThroughFragment') });
 }
 
+const shipped = (stage) => fs.readFileSync(path.join(repo, 'shaders', stage), 'utf8');
+
+// The pass-through pair with its uniforms renamed, so that the scene sets
+// only uniforms that the program lacks.
+export function pairWithoutUniforms() {
+  const files = passThroughPair();
+  const [vertex, fragment] = files.map((file) => fs.readFileSync(file, 'utf8'));
+  removePair(files);
+  const names = [...`${vertex}${fragment}`.matchAll(/uniform \w+ ([\w, ]+);/g)].flatMap((m) => m[1].split(/, */));
+  const rename = (text) => text.replace(new RegExp(`\\b(${names.join('|')})\\b`, 'g'), 'unset_$1');
+  return writePair({ 'Quorvel.vert': rename(vertex), 'Quorvel.frag': rename(fragment) });
+}
+
+// The shipped stages under other file names: { 'a.frag': 'Quorvel.frag' }.
+export function namedStages(names) {
+  return writePair(Object.fromEntries(Object.entries(names).map(([name, stage]) => [name, shipped(stage)])));
+}
+
+// The shipped fragment stage made `megabytes` long by a comment.
+export function largeFragmentStage(megabytes) {
+  const padding = `// ${'-'.repeat(1021)}\n`.repeat(megabytes * 1024);
+  return writePair({ 'Quorvel.frag': padding + shipped('Quorvel.frag') });
+}
+
 // A vertex stage alone, which does not compile.
 export function brokenVertexStage() {
   return writePair({ 'Quorvel.vert': 'void main() {\n  gl_Position = notDeclared;\n}\n' });
