@@ -266,8 +266,9 @@ aFragmentShader::aFragmentShader() {
 glShaderObject::~glShaderObject() {
   std::free(compiler_log);
   if (source && owns_source) std::free(const_cast<char*>(source));
-  // A shader object that never compiled is left to the GL.
-  if (compiled) {
+  // Whether or not it ever compiled, the GL object is this stage's alone: a
+  // failed compile would otherwise leave one behind for every broken source.
+  if (handle != 0) {
     glDeleteObjectARB(handle);
     CHECK_GL_ERRORS();
   }

@@ -102,21 +102,16 @@ TEST_F(Ownership, AProgramThatOwnsItsStagesDestroysThem) {
   EXPECT_FALSE(glIsShader(vertexName));
 }
 
-TEST_F(Ownership, AStageThatFailedToCompileLeavesItsGLObject) {
-  glShaderObject* vertex = new aVertexShader;
-  vertex->setSource(kBrokenVertex);
-  ASSERT_FALSE(vertex->compile());
-  GLuint name = vertex->handle;
-  delete vertex;
-  EXPECT_TRUE(glIsShader(name));
-  glDeleteShader(name);
-}
-
-TEST_F(Ownership, AStageThatCompiledTakesItsGLObjectWithIt) {
-  glShaderObject* vertex = compiled(new aVertexShader, kGoodVertex);
-  GLuint name = vertex->handle;
-  delete vertex;
-  EXPECT_FALSE(glIsShader(name));
+TEST_F(Ownership, AStageTakesItsGLObjectWithItWhetherItCompiledFailedOrNeverRan) {
+  glShaderObject* stages[] = {compiled(new aVertexShader, kGoodVertex), new aVertexShader, new aFragmentShader};
+  stages[1]->setSource(kBrokenVertex);
+  ASSERT_FALSE(stages[1]->compile());
+  for (int i = 0; i < 3; ++i) {
+    GLuint name = stages[i]->handle;
+    ASSERT_TRUE(glIsShader(name));
+    delete stages[i];
+    EXPECT_FALSE(glIsShader(name)) << "stage " << i;
+  }
 }
 
 TEST_F(Ownership, AOneStageProgramHoldsOnlyThatStage) {
