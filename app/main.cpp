@@ -10,13 +10,12 @@
 
 #include "controls.h"
 #include "scene.h"
+#include "shader_reload.h"
 #include "state.h"
 #include "textures.h"
 #include "window.h"
 
 namespace {
-
-const char* const kLogFile = "logfile.txt";
 
 // Ctrl+C, kill and a closed terminal ask the run to end; Windows has no
 // terminal to close.
@@ -103,8 +102,7 @@ void reportLostLog(std::ofstream& log) {
 bool prepareScene() {
   initGLState();
   initGLExtensions();
-  cloudShader = shaderManager.loadFromFiles("Quorvel.vert", "Quorvel.frag");
-  if (!cloudShader) return false;
+  if (!loadCloudShader()) return false;
   createPermTexture(&permTextureId);
   return createGradTexture(&gradTextureId);
 }
@@ -116,8 +114,10 @@ bool runFrame() {
   setupCamera();
   drawScene();
   swapBuffers();
-  // Input is read after the swap, so a drag shows from the next frame on.
+  // Input is read after the swap, so a drag shows from the next frame on;
+  // so does an edited shader pair.
   readMouse();
+  reloadEditedShaders();
   return !escapePressed() && windowOpened() && !quitSignalled;
 }
 

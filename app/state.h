@@ -8,6 +8,9 @@
 
 #include "glsl.h"
 
+// Everything written to the standard output stream goes here for the run.
+constexpr char kLogFile[] = "logfile.txt";
+
 extern glShaderManager shaderManager;
 // Borrowed from shaderManager, which keeps it for the whole run.
 extern glShader* cloudShader;

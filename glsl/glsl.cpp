@@ -588,7 +588,9 @@ bool glShader::setVertexAttrib4f(GLuint index, GLfloat x, GLfloat y, GLfloat z, 
 
 namespace {
 
-glShader* discard(glShader* program, glShaderObject* vertex, glShaderObject* fragment) {
+glShader* discard(glShaderManager& manager, glLoadFailure failure, glShader* program, glShaderObject* vertex,
+                  glShaderObject* fragment) {
+  manager.last_failure = failure;
   delete program;
   delete vertex;
   delete fragment;
@@ -608,19 +610,23 @@ bool compileStage(glShaderObject* object, bool given, const char* stageName) {
 
 // The steps shared by both loads once the sources are in place: compile,
 // attach, link, and keep the program on success.
-glShader* build(std::vector<glShader*>& programs, glShader* program, glShaderObject* vertex, bool hasVertex,
+glShader* build(glShaderManager& manager, glShader* program, glShaderObject* vertex, bool hasVertex,
                 glShaderObject* fragment, bool hasFragment) {
-  if (!compileStage(vertex, hasVertex, "Vertex Shader") || !compileStage(fragment, hasFragment, "Fragment Shader")) {
-    return discard(program, vertex, fragment);
+  if (!compileStage(vertex, hasVertex, "Vertex Shader")) {
+    return discard(manager, glLoadFailure::vertexCompile, program, vertex, fragment);
+  }
+  if (!compileStage(fragment, hasFragment, "Fragment Shader")) {
+    return discard(manager, glLoadFailure::fragmentCompile, program, vertex, fragment);
   }
   if (hasVertex) program->addObject(vertex);
   if (hasFragment) program->addObject(fragment);
   if (!program->link()) {
     std::cout << "**LINKER ERROR\n" << program->getLinkerLog() << std::endl;
-    return discard(program, vertex, fragment);
+    return discard(manager, glLoadFailure::link, program, vertex, fragment);
   }
   std::cout << "***GLSL Linker Log:\n" << program->getLinkerLog() << std::endl;
-  programs.push_back(program);
+  manager.programs.push_back(program);
+  manager.last_failure = glLoadFailure::none;
   program->owns_objects = true;
   // The program owns only the stages it holds; an absent stage's object
   // would otherwise outlive every reference to it.
@@ -643,13 +649,13 @@ glShader* glShaderManager::loadFromFiles(const char* vertexPath, const char* fra
   glShaderObject* fragment = new aFragmentShader;
   if (vertexPath && vertex->loadFromFile(vertexPath) != 0) {
     std::cout << "error: can't load vertex shader!\n";
-    return discard(program, vertex, fragment);
+    return discard(*this, glLoadFailure::vertexFile, program, vertex, fragment);
   }
   if (fragmentPath && fragment->loadFromFile(fragmentPath) != 0) {
     std::cout << "error: can't load fragment shader!\n";
-    return discard(program, vertex, fragment);
+    return discard(*this, glLoadFailure::fragmentFile, program, vertex, fragment);
   }
-  return build(programs, program, vertex, vertexPath != nullptr, fragment, fragmentPath != nullptr);
+  return build(*this, program, vertex, vertexPath != nullptr, fragment, fragmentPath != nullptr);
 }
 
 glShader* glShaderManager::loadFromMemory(const char* vertexSource, const char* fragmentSource) {
@@ -658,7 +664,7 @@ glShader* glShaderManager::loadFromMemory(const char* vertexSource, const char* 
   glShaderObject* fragment = new aFragmentShader;
   if (vertexSource) vertex->setSource(vertexSource);
   if (fragmentSource) fragment->setSource(fragmentSource);
-  return build(programs, program, vertex, vertexSource != nullptr, fragment, fragmentSource != nullptr);
+  return build(*this, program, vertex, vertexSource != nullptr, fragment, fragmentSource != nullptr);
 }
 
 bool glShaderManager::freeProgram(glShader* program) {

@@ -119,6 +119,10 @@ public:
   bool enabled;
 };
 
+// The step at which a load gave up: a file that cannot be read, a stage that
+// does not compile, a pair that does not link.
+enum class glLoadFailure { none, vertexFile, fragmentFile, vertexCompile, fragmentCompile, link };
+
 // Builds programs from a vertex and a fragment shader and keeps them.
 class glShaderManager {
 public:
@@ -134,6 +138,8 @@ public:
   bool freeProgram(glShader* program);
 
   std::vector<glShader*> programs;
+  // Why the last load returned null; none after one that built its program.
+  glLoadFailure last_failure = glLoadFailure::none;
 };
 
 #endif

@@ -1,0 +1,113 @@
+#include "shader_reload.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "state.h"
+
+namespace {
+
+const char* const kVertexFile = "Quorvel.vert";
+const char* const kFragmentFile = "Quorvel.frag";
+// Seconds on the GLFW clock between two looks at the files.
+const double kLookInterval = 0.2;
+
+// What a look sees of one file. A file renamed over it has a write time of
+// its own, so a save through a temporary file shows as well.
+struct FileStamp {
+  std::filesystem::file_type type = std::filesystem::file_type::none;
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type writeTime;
+
+  bool operator==(const FileStamp& other) const {
+    return type == other.type && size == other.size && writeTime == other.writeTime;
+  }
+};
+
+struct PairStamp {
+  FileStamp vertex;
+  FileStamp fragment;
+
+  bool operator==(const PairStamp& other) const { return vertex == other.vertex && fragment == other.fragment; }
+  bool operator!=(const PairStamp& other) const { return !(*this == other); }
+};
+
+// The pair as the last build found it, and as the last look found it.
+PairStamp builtStamp;
+PairStamp lastLook;
+double nextLookTime = 0.0;
+
+// A file that is missing or cannot be read gives a stamp of its own, so its
+// coming back is an edit too.
+FileStamp stampOf(const char* path) {
+  std::error_code error;
+  FileStamp stamp;
+  stamp.type = std::filesystem::status(path, error).type();
+  if (stamp.type != std::filesystem::file_type::regular) return stamp;
+  stamp.size = std::filesystem::file_size(path, error);
+  stamp.writeTime = std::filesystem::last_write_time(path, error);
+  return stamp;
+}
+
+PairStamp stampPair() { return {stampOf(kVertexFile), stampOf(kFragmentFile)}; }
+
+std::string failedStep() {
+  switch (shaderManager.last_failure) {
+    case glLoadFailure::vertexFile:
+      return std::string(kVertexFile) + " cannot be read";
+    case glLoadFailure::fragmentFile:
+      return std::string(kFragmentFile) + " cannot be read";
+    case glLoadFailure::vertexCompile:
+      return "the vertex shader does not compile";
+    case glLoadFailure::fragmentCompile:
+      return "the fragment shader does not compile";
+    case glLoadFailure::link:
+      return "the pair does not link";
+    case glLoadFailure::none:
+      break;
+  }
+  // Not reached: a load that returns null names the step that stopped it.
+  return "the build failed";
+}
+
+// The old program goes only once the new one has built, so a broken edit
+// leaves the last good pair drawing.
+void rebuild() {
+  glShader* edited = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
+  if (!edited) {
+    std::cerr << "quorvel: the edited shader pair is not loaded: " << failedStep() << " (" << kLogFile
+              << " says why); the last good pair still draws" << std::endl;
+    return;
+  }
+  shaderManager.freeProgram(cloudShader);
+  cloudShader = edited;
+}
+
+}  // namespace
+
+bool loadCloudShader() {
+  // Stamped before the files are read: an edit during the build is seen
+  // afterwards.
+  builtStamp = stampPair();
+  lastLook = builtStamp;
+  cloudShader = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
+  return cloudShader != nullptr;
+}
+
+// An editor may truncate the file and then write it, or write it in several
+// pieces: a look that differs from the one before may be half an edit, so
+// only one that the next look confirms is built. A failed build is not
+// tried again until the files change once more.
+void reloadEditedShaders() {
+  double now = glfwGetTime();
+  if (now < nextLookTime) return;
+  nextLookTime = now + kLookInterval;
+  PairStamp look = stampPair();
+  bool settled = look == lastLook;
+  lastLook = look;
+  if (!settled || look == builtStamp) return;
+  builtStamp = look;
+  rebuild();
+}
