@@ -1,0 +1,152 @@
+// The pair edited under a running program, without the window: each look
+// comes when the test moves the GLFW clock on, and what a build leaves behind
+// is counted in the GL and in the heap.
+#include "shader_reload.h"
+
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "gl_context.h"
+#include "glsl_support.h"
+
+namespace {
+
+const char* const kBrokenFragment =
+    "#version 120\n"
+    "void main() { gl_FragColor = vec4(1.0) }\n";
+const char* const kMissing = nullptr;
+
+// The log is thrown away: kept, it would grow the heap that the test watches.
+struct DiscardingBuffer : std::streambuf {
+  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+};
+
+int liveGLObjects() {
+  int live = 0;
+  for (GLuint name = 1; name < 2048; ++name) live += glIsShader(name) || glIsProgram(name);
+  return live;
+}
+
+class ShaderReload : public ::testing::Test {
+protected:
+  ShaderReload() : savedLog_(std::cout.rdbuf(&log_)), savedErrors_(std::cerr.rdbuf(errors_.rdbuf())) {
+    useGLContext();
+    std::filesystem::current_path(directory_);
+    edit(kGoodVertex, kGoodFragment);
+    EXPECT_TRUE(loadCloudShader());
+  }
+  ~ShaderReload() override {
+    shaderManager.freeProgram(cloudShader);
+    std::cerr.rdbuf(savedErrors_);
+    std::cout.rdbuf(savedLog_);
+    std::filesystem::current_path(startDirectory_);
+    std::filesystem::remove_all(directory_);
+  }
+
+  // Each edit gets a write time of its own, as a save a moment later would.
+  void edit(const char* vertex, const char* fragment) {
+    ++edits_;
+    for (auto [name, text] : {std::pair{"Quorvel.vert", vertex}, std::pair{"Quorvel.frag", fragment}}) {
+      std::filesystem::remove(name);
+      if (!text) continue;
+      writeFile(name, text);
+      std::filesystem::last_write_time(name,
+                                       std::filesystem::file_time_type::clock::now() + std::chrono::seconds(edits_));
+    }
+  }
+  void look() {
+    glfwSetTime(glfwGetTime() + 1.0);
+    reloadEditedShaders();
+  }
+  // Standard error since the last call.
+  std::string errors() {
+    std::string text = errors_.str();
+    errors_.str("");
+    return text;
+  }
+  static std::string notLoaded(const std::string& step) {
+    return "quorvel: the edited shader pair is not loaded: " + step +
+           " (logfile.txt says why); the last good pair still draws\n";
+  }
+
+  DiscardingBuffer log_;
+  std::streambuf* savedLog_;
+  std::stringstream errors_;
+  std::streambuf* savedErrors_;
+  std::filesystem::path startDirectory_ = std::filesystem::current_path();
+  std::string directory_ = makeTempDir();
+  int edits_ = 0;
+};
+
+TEST_F(ShaderReload, AnEditTwoLooksAgreeOnIsBuiltAndTheOldProgramGoes) {
+  glShader* old = cloudShader;
+  GLuint names[] = {old->handle, old->objects.at(0)->handle, old->objects.at(1)->handle};
+  // Truncated, then written: the half-way state is seen once only.
+  edit("", kGoodFragment);
+  look();
+  edit(kGoodVertex, kGoodFragment);
+  look();
+  EXPECT_EQ(cloudShader, old) << "built before two looks agreed";
+  look();
+  ASSERT_NE(cloudShader, old);
+  EXPECT_EQ(shaderManager.programs, std::vector<glShader*>{cloudShader});
+  EXPECT_FALSE(glIsProgram(names[0]));
+  EXPECT_FALSE(glIsShader(names[1]) || glIsShader(names[2]));
+  EXPECT_TRUE(cloudShader->linked);
+  look();
+  EXPECT_EQ(shaderManager.programs.size(), 1u) << "built again without an edit";
+  EXPECT_EQ(errors(), "");
+}
+
+// Every way an edit can fail, round after round: the last good program goes
+// on, standard error says once which step failed, and neither GL objects nor
+// heap memory pile up. The first two rounds fill what the GL keeps for good.
+TEST_F(ShaderReload, BrokenEditsKeepTheLastGoodProgramAndLeakNothing) {
+  struct Broken {
+    const char* vertex;
+    const char* fragment;
+    const char* step;
+  };
+  const Broken broken[] = {
+      {kMissing, kGoodFragment, "Quorvel.vert cannot be read"},
+      {kGoodVertex, "", "Quorvel.frag cannot be read"},
+      {kBrokenVertex, kGoodFragment, "the vertex shader does not compile"},
+      {kGoodVertex, kBrokenFragment, "the fragment shader does not compile"},
+      {kUnresolvedVertex, kGoodFragment, "the pair does not link"},
+  };
+  glShader* good = cloudShader;
+  size_t heapAfterWarmUp = 0;
+  int objectsAfterWarmUp = 0;
+  for (int round = 0; round < 12; ++round) {
+    if (round == 2) {
+      heapAfterWarmUp = mallinfo2().uordblks;
+      objectsAfterWarmUp = liveGLObjects();
+    }
+    for (const Broken& failure : broken) {
+      edit(failure.vertex, failure.fragment);
+      look();
+      look();
+      look();
+      ASSERT_EQ(errors(), notLoaded(failure.step)) << "round " << round;
+      ASSERT_EQ(cloudShader, good);
+    }
+  }
+  EXPECT_EQ(liveGLObjects(), objectsAfterWarmUp);
+  // Mesa never reuses a freed name, and its tables grow with the names
+  // handed out: about 1 KiB a round here, as much as the same GL calls made
+  // bare. Each shader object left behind costs several KiB more.
+  size_t heap = mallinfo2().uordblks;
+  EXPECT_LT(heap, heapAfterWarmUp + size_t{40} * 1024)
+      << "10 rounds took the heap from " << heapAfterWarmUp << " to " << heap << " bytes";
+  EXPECT_EQ(shaderManager.programs, std::vector<glShader*>{good});
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace
