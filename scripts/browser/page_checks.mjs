@@ -10,7 +10,7 @@ import { pathToFileURL } from 'node:url';
 
 import { largeFragmentStage, namedStages, pairWithoutUniforms, passThroughPair, removePair } from './pairs.mjs';
 import { difference } from './pictures.mjs';
-import { pause } from './timing.mjs';
+import { pause, pollUntil } from './timing.mjs';
 
 const startLimitMs = 15000;
 
@@ -89,6 +89,7 @@ export async function lostContextPage(open, check) {
 // every set: the page keeps up, at the frame rate it had at the start.
 export async function floodingPage(open, check) {
   const web = await open();
+  await running(web, 0);
   const pair = pairWithoutUniforms();
   const before = await web.statesSoFar();
   await web.choosePair(pair);
@@ -127,10 +128,11 @@ export async function editorPage(open, check) {
     `[${web.engine}] the editors hold the running pair`, `${shown[0].length} and ${shown[1].length} characters`);
   await web.typeInEditor('Quorvel.vert', text('Quorvel.vert'));
   await web.typeInEditor('Quorvel.frag', text('Quorvel.frag'));
-  await pause(4000);
+  const built = await pollUntil(8000, async () => (await web.says('build')) === 'Your edit draws.');
+  await pause(1000);
   const edited = await web.shot(check.picture(`${web.engine}-edited`));
   const diff = difference(edited, check.reference.ownPair);
-  check.report(check.withinLimits(diff), `[${web.engine}] a typed pair draws as the native program draws it`,
+  check.report(built && check.withinLimits(diff), `[${web.engine}] a typed pair draws as the native program draws it`,
     `${diff.text}; the page says "${await web.says('build')}"`);
 
   const broken = `${text('Quorvel.frag')}\nvoid broken() {\n  gl_FragColor = notDeclared;\n}\n`;
