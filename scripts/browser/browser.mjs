@@ -99,8 +99,9 @@ function watchPage() {
       return error;
     };
   }
-  // The GL contexts made in the page and its frames, held weakly: a run's
-  // context must be free to go with its frame.
+  // The frames' windows and the GL contexts made in the page and its
+  // frames, held weakly: a run's must be free to go with its frame.
+  if (top !== window) (top.framesMade ??= new Set()).add(new top.WeakRef(window));
   const getContext = HTMLCanvasElement.prototype.getContext;
   HTMLCanvasElement.prototype.getContext = function (...args) {
     const context = getContext.apply(this, args);
@@ -276,6 +277,7 @@ export class WebProgram {
     return this.read(() => ({
       runs: document.querySelectorAll('#stage iframe').length,
       contexts: [...(window.contextsMade ?? [])].filter((ref) => ref.deref()?.isContextLost() === false).length,
+      windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
     }));
   }
 
