@@ -136,7 +136,15 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
 // instead of minutes. The downloads folder is the browser's home, where it
 // saves them.
 function openWebKit(downloads, webgl) {
-  const drivers = new Set();
+  // Each driver's process with its session, once made.
+  const sessions = new Map();
+  // Quitting the session ends its MiniBrowser, which outlives a killed driver.
+  const end = async (driver) => {
+    const browser = sessions.get(driver);
+    sessions.delete(driver);
+    await browser?.quit().catch(() => {});
+    driver.kill();
+  };
   return {
     name: 'webkit',
     cannot: {
@@ -144,28 +152,25 @@ function openWebKit(downloads, webgl) {
       collect: noCollection,
     },
     downloads,
-    memory: async () => treeMemory([...drivers].map((driver) => driver.pid)),
+    memory: async () => treeMemory([...sessions.keys()].map((driver) => driver.pid)),
     async open(url, { scale = 1 } = {}) {
       const port = await freePort();
       const env = { ...process.env, HOME: downloads, GDK_SCALE: String(scale), WEBKIT_DISABLE_COMPOSITING_MODE: '1' };
       const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', env });
-      drivers.add(driver);
+      sessions.set(driver, null);
       const address = `http://127.0.0.1:${port}`;
       await pollUntil(10000, () => fetch(`${address}/status`).then((response) => response.ok, () => false));
       const browser = await new Builder().usingServer(address).withCapabilities({
         browserName: 'MiniBrowser',
         'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation', `--enable-webgl=${webgl}`] },
       }).build();
+      sessions.set(driver, browser);
       await browser.manage().window().setRect({ width: 800, height: 600 });
       await browser.get(url);
-      return webKitPage(browser, async () => {
-        await browser.quit();
-        driver.kill();
-        drivers.delete(driver);
-      });
+      return webKitPage(browser, () => end(driver));
     },
     async close() {
-      for (const driver of drivers) driver.kill();
+      for (const driver of [...sessions.keys()]) await end(driver);
       fs.rmSync(downloads, { recursive: true, force: true });
     },
   };
