@@ -1,13 +1,17 @@
-// Frame rates of the web build beside the native program on this machine:
-// the page's clouds at rest, the page with a pass-through pair (the same
-// uniforms, one constant colour, nothing culled), and the native program
-// with each pair, in interleaved rounds so that load from elsewhere falls on
-// every case alike. Only one runs at a time. Each rate is what the program
-// itself shows in its title, read once a second. Prints the rates and their
-// ratios against the targets; a missed target is reported, not failed.
+// Frame rates of the web build in each engine beside the native program on
+// this machine: the page's clouds at rest, the page with a pass-through pair
+// (the same uniforms, one constant colour, nothing culled), and the native
+// program with each pair, in interleaved rounds so that load from elsewhere
+// falls on every case alike. Only one program runs at a time; the other
+// engines' pages idle with their run ended. Each rate is what the program
+// itself shows in its title, read once a second. Prints the rates and a table
+// of each engine's ratios to the native program; a missed target is
+// reported, not failed.
 //
 // Usage: node bench.mjs --dist DIR --native PATH/quorvel
-import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
+// $QUORVEL_WEB_ENGINES (e.g. firefox,webkit) picks the engines.
+import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
+import { chosenEngines, openEngine } from './engines.mjs';
 import { NativeProgram, ensureDisplay, frameRateTitle } from './native.mjs';
 import { passThroughPair, removePair } from './pairs.mjs';
 import { pause } from './timing.mjs';
@@ -59,28 +63,60 @@ async function pageRate(web, start) {
     throw new Error(`the run is ${now.state} with status "${now.status}"; the log ends: ${log}`);
   }
   const rate = await readRates(() => web.title());
-  const ending = await web.statesSoFar();
-  await web.pressEscape();
-  await web.waitForState('ended', startLimitMs, ending);
+  await endRun(web);
   return rate;
 }
 
+async function endRun(web) {
+  const ending = await web.statesSoFar();
+  await web.pressEscape();
+  await web.waitForState('ended', startLimitMs, ending);
+}
+
 const ratio = (a, b) => (a !== undefined && b > 0 ? (a / b).toFixed(2) : 'n/a');
+const fps = (value) => value?.toFixed(1) ?? 'n/a';
+// The clouds' share of the native rate to reach: Chromium draws with its own
+// software rasteriser (SwiftShader), Firefox and WebKit with the native
+// program's (Mesa's llvmpipe).
+const cloudsTarget = { chromium: 0.6, firefox: 0.8, webkit: 0.8 };
+
+function printTable(names, median) {
+  const native = { clouds: median['native clouds'], passing: median['native pass-through'] };
+  const rows = [['', 'clouds', 'pass-through', 'clouds/native', 'target', 'pass-through/native', 'clouds/pass-through']];
+  rows.push(['native', fps(native.clouds), fps(native.passing), '', '', '', ratio(native.clouds, native.passing)]);
+  for (const name of names) {
+    const [clouds, passing] = [median[`${name} clouds`], median[`${name} pass-through`]];
+    rows.push([name, fps(clouds), fps(passing), ratio(clouds, native.clouds), String(cloudsTarget[name]),
+               ratio(passing, native.passing), ratio(clouds, passing)]);
+  }
+  const widths = rows[0].map((_, column) => Math.max(...rows.map((row) => row[column].length)));
+  console.log('median frames/s and their ratios:');
+  for (const row of rows) console.log(row.map((cell, column) => cell.padStart(widths[column])).join('  '));
+}
 
 async function main() {
   const { dist, native } = parseArguments('bench.mjs');
+  const names = chosenEngines();
   const passThrough = passThroughPair();
   const stopDisplay = await ensureDisplay();
   const server = await serveFolder(dist);
-  const browser = await launchChromium();
+  const engines = [];
   try {
-    const web = await WebProgram.open(browser, server.url);
     const cases = {
-      'page clouds': () => pageRate(web, () => web.click('shipped')),
-      'page pass-through': () => pageRate(web, () => web.choosePair(passThrough)),
       'native clouds': () => nativeRate(native),
       'native pass-through': () => nativeRate(native, passThrough),
     };
+    const pages = [];
+    for (const name of names) {
+      const engine = await openEngine(name);
+      engines.push(engine);
+      const web = await WebProgram.open(engine, server.url);
+      pages.push(web);
+      await web.waitForState('running', startLimitMs);
+      await endRun(web);
+      cases[`${name} clouds`] = () => pageRate(web, () => web.click('shipped'));
+      cases[`${name} pass-through`] = () => pageRate(web, () => web.choosePair(passThrough));
+    }
     const rates = Object.fromEntries(Object.keys(cases).map((name) => [name, []]));
     // A case that cannot run is said once and left out; the others go on.
     const broken = new Set();
@@ -94,20 +130,14 @@ async function main() {
           console.log(`${name}: not measured: ${error.message}`);
         }
       }
-      const line = Object.entries(rates).map(([name, list]) => `${name} ${list.at(-1)?.toFixed(1) ?? 'n/a'}`);
+      const line = Object.entries(rates).map(([name, list]) => `${name} ${fps(list.at(-1))}`);
       console.log(`round ${round}: ${line.join(', ')} frames/s`);
     }
-    const rate = Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)]));
-    const medians = Object.entries(rate).map(([name, median]) => `${name} ${median?.toFixed(1) ?? 'n/a'}`);
-    console.log(`median frames/s: ${medians.join(', ')}`);
-    const [page, passing, nativeClouds] = [rate['page clouds'], rate['page pass-through'], rate['native clouds']];
-    console.log(`page clouds / native clouds: ${ratio(page, nativeClouds)} (target 0.6 or more)`);
-    console.log(`page clouds / page pass-through: ${ratio(page, passing)} (target above 1)`);
-    console.log(`native clouds / native pass-through: ${ratio(nativeClouds, rate['native pass-through'])}`);
-    const problems = await web.allProblems();
-    if (problems.length) console.log(`problems on the page: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
+    printTable(names, Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)])));
+    const problems = (await Promise.all(pages.map((web) => web.allProblems()))).flat();
+    if (problems.length) console.log(`problems on the pages: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
   } finally {
-    await browser.close();
+    for (const engine of engines) await engine.close();
     server.stop();
     stopDisplay();
     removePair(passThrough);

@@ -1,10 +1,9 @@
-// The web build in headless Chromium: a local server for its folder, the
-// browser with software WebGL, and the page driven over the DevTools
-// protocol as a person would drive it, with everything that went wrong on it.
+// The web build in a browser: a local server for its folder, and the page
+// driven as a person would drive it, in any engine of engines.mjs, with
+// everything that went wrong on it.
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
 
 import { decodePicture, writePicture } from './pictures.mjs';
 import { showsFrameRate } from './native.mjs';
@@ -38,55 +37,41 @@ const contentTypes = {
   '.ico': 'image/x-icon',
 };
 
-// Serves a folder on 127.0.0.1 at a free port; gives its address and a
-// function that stops the server.
+// Serves a folder on 127.0.0.1 at a free port, with the watcher at the top
+// of its page; gives its address, the requests that failed, and a function
+// that stops the server.
 export async function serveFolder(folder) {
   const root = path.resolve(folder);
+  const failures = [];
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
     const file = path.join(root, name.endsWith('/') ? `${name}index.html` : name);
     if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      // A browser asks for an icon of its own accord; a page need not have one.
+      if (name !== '/favicon.ico') failures.push(`HTTP 404 for ${name}`);
       response.writeHead(404).end();
       return;
     }
     const type = contentTypes[path.extname(file)] ?? 'application/octet-stream';
     response.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'no-store' });
-    fs.createReadStream(file).pipe(response);
+    if (path.extname(file) === '.html') response.end(withWatcher(fs.readFileSync(file, 'utf8')));
+    else fs.createReadStream(file).pipe(response);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { url: `http://127.0.0.1:${server.address().port}/`, stop: () => server.close() };
+  return { url: `http://127.0.0.1:${server.address().port}/`, failures, stop: () => server.close() };
 }
 
-// Software WebGL through SwiftShader (so no --disable-gpu), no throttling of
-// a page that nobody looks at, and none of the browser's own network
-// traffic, which a machine without a way out refuses.
-export function launchChromium(extraArgs = []) {
-  return puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--use-angle=swiftshader',
-      '--enable-unsafe-swiftshader',
-      '--ignore-gpu-blocklist',
-      '--disable-background-timer-throttling',
-      '--disable-renderer-backgrounding',
-      '--disable-backgrounding-occluded-windows',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      '--disable-quic',
-      '--no-first-run',
-      ...extraArgs,
-    ],
-  });
+// Classic WebDriver cannot run a script before the page's own, so the
+// watcher comes with the page itself, first in its head, in every engine.
+function withWatcher(html) {
+  return html.replace(/<head[^>]*>/i, (head) => `${head}<script>(${watchPage})();</script>`);
 }
 
-// Runs in the page before its own scripts: keeps every error that the
-// program's glGetError calls return, passing each on unchanged, and every
-// state that the page passes through, however briefly it stays in it.
-// Each run's frame reports its errors to the page: the frame goes when the
-// run does. Only numbers cross, so that the page holds nothing of a frame.
+// Keeps every error that the program's glGetError calls return, passing
+// each on unchanged; every state that the page passes through, however
+// briefly it stays in it; and the console calls and uncaught errors, for a
+// driver that cannot read the console. Each run's frame reports to the
+// page: the frame goes when the run does.
 function watchPage() {
   const top = window.top === window ? window : window.top;
   top.glErrorsSeen ??= [];
@@ -108,6 +93,19 @@ function watchPage() {
     if (context && args[0] === 'webgl') (top.contextsMade ??= new Set()).add(new top.WeakRef(context));
     return context;
   };
+  // Entries are made in the page's realm, so that it holds nothing of a
+  // frame's.
+  top.consoleSeen ??= [];
+  const note = (type, text) => top.consoleSeen.push(Object.assign(new top.Object(), { type, text: String(text) }));
+  for (const type of ['error', 'warn', 'info', 'log']) {
+    const write = console[type];
+    console[type] = (...args) => {
+      note(type, args.join(' '));
+      write.apply(console, args);
+    };
+  }
+  window.addEventListener('error', (event) => note('exception', event.message));
+  window.addEventListener('unhandledrejection', (event) => note('exception', event.reason));
   if (top !== window) return;
   window.statesSeen = [];
   const keepState = () => {
@@ -123,32 +121,26 @@ function watchPage() {
   document.addEventListener('DOMContentLoaded', keepState);
 }
 
-// Chromium reports GL errors that WebGL catches or ANGLE raises as console
+// Browsers report GL errors that WebGL catches or ANGLE raises as console
 // warnings ("WebGL: INVALID_OPERATION: ...", "[.WebGL-...] GL_INVALID_...").
 const webGLWarning = /WebGL|GL_INVALID|GL ERROR/i;
 
+// A console line as a problem, or none. A failed request is told by the
+// server with its address.
+function problemOf({ type, text }) {
+  if (type === 'exception') return [`exception: ${text}`];
+  if (text.startsWith('Failed to load resource')) return [];
+  if (type === 'error') return [`console error: ${text}`];
+  return webGLWarning.test(text) ? [text] : [];
+}
+
 export class WebProgram {
-  // Opens the page in a tab of its own: `scale` is the device pixel ratio,
-  // `touch` gives the tab a touch screen.
-  static async open(browser, url, { scale = 1, touch = false } = {}) {
+  // Opens the page in the engine: `scale` is the device pixel ratio, `touch`
+  // gives the page a touch screen.
+  static async open(engine, url, options) {
     const program = new WebProgram();
-    program.page = await browser.newPage();
-    program.problems = [];
-    program.page.on('pageerror', (error) => program.problems.push(`exception: ${error.message}`));
-    program.page.on('console', (message) => {
-      // A failed request is told below with its address.
-      if (message.text().startsWith('Failed to load resource')) return;
-      if (message.type() === 'error') program.problems.push(`console error: ${message.text()}`);
-      else if (webGLWarning.test(message.text())) program.problems.push(message.text());
-    });
-    // The browser asks for an icon of its own accord; a page need not have one.
-    program.page.on('response', (response) => {
-      const failed = response.status() >= 400 && !response.url().endsWith('/favicon.ico');
-      if (failed) program.problems.push(`HTTP ${response.status()} for ${response.url()}`);
-    });
-    await program.page.setViewport({ width: 800, height: 600, deviceScaleFactor: scale, hasTouch: touch });
-    await program.page.evaluateOnNewDocument(watchPage);
-    await program.page.goto(url, { waitUntil: 'load' });
+    program.engine = engine;
+    program.page = await engine.open(url, options);
     return program;
   }
 
@@ -159,8 +151,9 @@ export class WebProgram {
   // Everything that went wrong on the page so far: exceptions, console
   // errors, WebGL errors in the console and those that glGetError returned.
   async allProblems() {
-    const errors = await this.page.evaluate(() => window.glErrorsSeen ?? []).catch(() => []);
-    return [...this.problems, ...errors.map((error) => `glGetError gave 0x${error.toString(16)}`)];
+    const errors = await this.read(() => window.glErrorsSeen ?? []).catch(() => []);
+    const lines = await this.page.consoleLines();
+    return [...lines.flatMap(problemOf), ...errors.map((error) => `glGetError gave 0x${error.toString(16)}`)];
   }
 
   read(expression, ...args) {
@@ -214,53 +207,48 @@ export class WebProgram {
       const canvas = frame.contentDocument.getElementById('canvas');
       const [outer, inner] = [frame.getBoundingClientRect(), canvas.getBoundingClientRect()];
       return { x: outer.x + inner.x, y: outer.y + inner.y, width: inner.width, height: inner.height,
-               store: [canvas.width, canvas.height], scroll: [window.scrollX, window.scrollY] };
+               store: [canvas.width, canvas.height] };
     });
   }
 
   // The canvas as the screen shows it, at the device pixel ratio.
   async shot(file) {
-    const box = await this.canvas();
-    // The clip is measured on the whole page, the box in the viewport.
-    const clip = { x: box.x + box.scroll[0], y: box.y + box.scroll[1], width: box.width, height: box.height };
-    const picture = decodePicture(await this.page.screenshot({ clip, type: 'png' }));
+    // The run's frame holds the canvas alone, at its size.
+    const picture = decodePicture(await this.page.shoot('#stage iframe'));
     writePicture(picture, file);
     return picture;
   }
 
   async moveMouse(x, y) {
     const box = await this.canvas();
-    await this.page.mouse.move(box.x + x, box.y + y);
+    await this.page.mouse('move', box.x + x, box.y + y);
   }
 
   async setLeftButton(down) {
-    await (down ? this.page.mouse.down() : this.page.mouse.up());
+    await this.page.mouse(down ? 'down' : 'up');
   }
 
+  // `phase` is start, move or end.
   async touch(phase, x, y) {
     const box = await this.canvas();
-    const screen = this.page.touchscreen;
-    if (phase === 'start') await screen.touchStart(box.x + x, box.y + y);
-    else if (phase === 'move') await screen.touchMove(box.x + x, box.y + y);
-    else await screen.touchEnd();
+    await this.page.touch(phase, box.x + x, box.y + y);
   }
 
   // The keys go to the run's frame once its canvas has the focus, as a
   // click on it gives.
   async pressEscape() {
     await this.read(() => document.querySelector('#stage iframe').contentDocument.getElementById('canvas').focus());
-    await this.page.keyboard.press('Escape');
+    await this.page.key('Escape');
   }
 
   // Chooses files through the page's file input, as a person would in the
   // browser's file dialog. The same files chosen twice in a row would change
   // nothing that the input sees, so the last choice is cleared first.
   async choosePair(files) {
-    const input = await this.page.$('#pair');
-    await input.evaluate((element) => {
-      element.value = '';
+    await this.read(() => {
+      document.getElementById('pair').value = '';
     });
-    await input.uploadFile(...files);
+    await this.page.chooseFiles('#pair', files);
   }
 
   async click(id) {
@@ -281,19 +269,21 @@ export class WebProgram {
     }));
   }
 
-  // What the page holds in memory once garbage is collected: the JS heap
-  // and the array buffers (the module's heap among them).
+  // What the browser holds in memory once garbage is collected. Where the
+  // driver cannot force a collection, the page makes garbage enough for the
+  // engine to collect of its own accord before the reading.
   async memory() {
-    const session = await this.session();
-    await session.send('HeapProfiler.collectGarbage');
-    const usage = await session.send('Runtime.getHeapUsage');
-    return { bytes: usage.usedSize + (usage.backingStorageSize ?? 0), collected: true,
-             what: 'JS heap and array buffers after a forced collection' };
-  }
-
-  async session() {
-    this.cdp ??= await this.page.createCDPSession();
-    return this.cdp;
+    const collected = !this.engine.cannot.collect;
+    if (!collected) {
+      await this.read(async () => {
+        for (let round = 0; round < 4; ++round) {
+          let garbage = Array.from({ length: 64 }, () => new ArrayBuffer(4 << 20));
+          garbage = null;
+          await new Promise((resolve) => setTimeout(resolve, 500));
+        }
+      });
+    }
+    return { ...(await this.engine.memory()), collected };
   }
 
   // Takes the run's GL context away as a browser would, and gives it back.
@@ -312,13 +302,17 @@ export class WebProgram {
     });
   }
 
-  // Puts `text` in place of a stage's text in its editor, as a paste would.
-  async typeInEditor(stage, text) {
-    await this.page.click(`[data-stage="${stage}"] .cm-content`);
-    await this.page.keyboard.down('Control');
-    await this.page.keyboard.press('KeyA');
-    await this.page.keyboard.up('Control');
-    await this.read((text) => document.execCommand('insertText', false, text), text);
+  // Puts `text` in place of a stage's text in its editor: everything
+  // selected with the editor's own key, then the text put in as the
+  // browser's editing puts in typed or pasted text.
+  typeInEditor(stage, text) {
+    return this.read((stage, text) => {
+      const content = document.querySelector(`[data-stage="${stage}"] .cm-content`);
+      content.focus();
+      const selectAll = { key: 'a', code: 'KeyA', keyCode: 65, ctrlKey: true, bubbles: true, cancelable: true };
+      content.dispatchEvent(new KeyboardEvent('keydown', selectAll));
+      document.execCommand('insertText', false, text);
+    }, stage, text);
   }
 
   // The lines (from 1) that the editor of `stage` marks as errors.
@@ -329,37 +323,30 @@ export class WebProgram {
 
   async pressEscapeIn(selector) {
     await this.page.click(selector);
-    await this.page.keyboard.press('Escape');
+    await this.page.key('Escape');
   }
 
-  async setPixelRatio(ratio) {
-    await this.page.setViewport({ ...this.page.viewport(), deviceScaleFactor: ratio });
+  setPixelRatio(ratio) {
+    return this.page.setPixelRatio(ratio);
   }
 
   // Another tab in front while `whileAway` runs: the page is hidden and has
   // lost the focus.
-  async away(whileAway) {
-    const other = await this.page.browser().newPage();
-    await other.bringToFront();
-    try {
-      await whileAway();
-    } finally {
-      await this.page.bringToFront();
-      await other.close();
-    }
+  away(whileAway) {
+    return this.page.away(whileAway);
   }
 
-  // Runs a check that needs the driver to do `what` it may not do, or says
-  // that it could not.
+  get name() {
+    return this.engine.name;
+  }
+
+  // Runs a check that needs the driver to do `what`, or says why it cannot.
   async withControl(what, check, text, run) {
-    if (!this.can[what]) {
-      check.notChecked(`[${this.engine}] ${text}`, this.cannot[what]);
+    if (this.engine.cannot[what]) {
+      check.notChecked(text, this.engine.cannot[what]);
       return;
     }
     const [ok, figures] = await run();
-    check.report(ok, `[${this.engine}] ${text}`, figures);
+    check.report(ok, text, figures);
   }
 }
-WebProgram.prototype.engine = 'chromium';
-WebProgram.prototype.can = { pixelRatio: true, away: true };
-WebProgram.prototype.cannot = {};

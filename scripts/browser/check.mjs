@@ -1,19 +1,23 @@
-// Checks the web build in headless Chromium against the native program on
-// the same machine: the frame rate in the title, the log and its download,
+// Checks the web build in Chromium, Firefox and WebKit against the native
+// program on the same machine: the frame rate in the title, the log and its download,
 // the canvas at rest and through a drag, Escape and starting again, a pair
 // that does not compile and one that does, a device pixel ratio of 2, a
 // touch drag and a browser without WebGL, with no exception and no WebGL
-// error on the way. Prints one line per check with its figures and exits
-// with 1 when any fails.
+// error on the way. Prints one line per check with its engine and figures,
+// or why the engine's driver cannot check it, and exits with 1 when any
+// fails.
 //
 // Usage: node check.mjs --dist DIR --native PATH/quorvel
+// $QUORVEL_WEB_ENGINES (e.g. chromium,firefox) picks the engines, and
+// $QUORVEL_WEB_PAGES (e.g. mainPage,editorPage) the pages.
 // The pictures go to a temporary folder, kept and named when a check fails,
 // or to $QUORVEL_WEB_PICTURES when set.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import { WebProgram, launchChromium, parseArguments, serveFolder } from './browser.mjs';
+import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
+import { chosenEngines, openEngine } from './engines.mjs';
 import { NativeProgram, ensureDisplay } from './native.mjs';
 import { editorPage, faultsPage, floodingPage, fromFilePage, lostContextPage, restartsPage } from './page_checks.mjs';
 import { brokenVertexStage, passThroughPair, removePair } from './pairs.mjs';
@@ -40,20 +44,25 @@ const glReportLine = /^OpenGL (Vendor|Renderer|Version): /;
 const { dist, native } = parseArguments('check.mjs');
 const pictures = process.env.QUORVEL_WEB_PICTURES ?? fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-web-check-'));
 fs.mkdirSync(pictures, { recursive: true });
-const picture = (name) => path.join(pictures, `${name}.png`);
+// The page's pictures are named after their engine.
+const picture = (name) => path.join(pictures, `${engineName ? `${engineName}-` : ''}${name}.png`);
 // A pair of the user's own with both stages unlike the shipped ones.
 const ownPair = passThroughPair();
+// The engine whose checks run now, named on each line.
+let engineName = '';
 let passed = 0;
 let failed = 0;
+let unchecked = 0;
 
 function report(ok, what, figures) {
-  console.log(`${ok ? 'ok' : 'FAIL'}: ${what}: ${figures}`);
+  console.log(`[${engineName}] ${ok ? 'ok' : 'FAIL'}: ${what}: ${figures}`);
   if (ok) ++passed;
   else ++failed;
 }
 
 function notChecked(what, why) {
-  console.log(`not checked: ${what}: ${why}`);
+  console.log(`[${engineName}] not checked: ${what}: ${why}`);
+  ++unchecked;
 }
 
 function comparePictures(what, page, native) {
@@ -157,15 +166,11 @@ async function endedWith(web, status, what, after) {
   report(now.state === 'ended' && now.status === String(status) && said, what, figures);
 }
 
-async function checkDownload(web) {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-download-'));
-  const session = await web.page.createCDPSession();
-  await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+async function checkDownload(web, engine) {
+  const file = path.join(engine.downloads, 'logfile.txt');
   await web.click('download');
-  const file = path.join(folder, 'logfile.txt');
   for (let tries = 0; tries < 50 && !fs.existsSync(file); ++tries) await pause(100);
   const downloaded = fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : null;
-  fs.rmSync(folder, { recursive: true, force: true });
   const same = downloaded === (await web.log());
   const figures =
     downloaded === null ? 'no logfile.txt came' : `${downloaded.length} characters, ${same ? 'as' : 'not as'} shown`;
@@ -212,8 +217,8 @@ async function checkOwnPair(web, reference) {
   report(drawn, 'a pair of both stages chosen together draws', figures);
 }
 
-async function mainPage(browser, url, reference) {
-  const web = await WebProgram.open(browser, url);
+async function mainPage(engine, url, reference) {
+  const web = await WebProgram.open(engine, url);
   if (!(await startsDrawing(web, 'the title shows the frame rate'))) return web;
   await pause(2000);
   comparePictures('canvas at rest against the native window', await web.shot(picture('page-rest')), reference.rest);
@@ -227,7 +232,7 @@ async function mainPage(browser, url, reference) {
   await web.pressEscape();
   await endedWith(web, 0, 'Escape ends the run with 0', before);
   compareLogs('after the run, the log on the page is the native log', await web.log(), reference.log);
-  await checkDownload(web);
+  await checkDownload(web, engine);
   await checkRestart(web);
   await checkBrokenPair(web);
   await checkOwnPair(web, reference);
@@ -242,8 +247,8 @@ async function mainPage(browser, url, reference) {
   return web;
 }
 
-async function highDensityPage(browser, url, reference) {
-  const web = await WebProgram.open(browser, url, { scale: 2 });
+async function highDensityPage(engine, url, reference) {
+  const web = await WebProgram.open(engine, url, { scale: 2 });
   if (!(await startsDrawing(web, 'at a device pixel ratio of 2 the page draws'))) return web;
   await pause(2000);
   const canvas = await web.canvas();
@@ -255,28 +260,33 @@ async function highDensityPage(browser, url, reference) {
   return web;
 }
 
-async function touchPage(browser, url, reference) {
-  const web = await WebProgram.open(browser, url, { touch: true });
-  if (!(await startsDrawing(web, 'on a touch screen the page draws'))) return web;
+async function touchPage(engine, url, reference) {
+  const [draws, during, after] = ['on a touch screen the page draws',
+    'a one-finger drag, during, against the mouse drag in the native window',
+    'a one-finger drag, after, against the mouse drag in the native window'];
+  if (engine.cannot.touch) {
+    for (const what of [draws, during, after]) notChecked(what, engine.cannot.touch);
+    return null;
+  }
+  const web = await WebProgram.open(engine, url, { touch: true });
+  if (!(await startsDrawing(web, draws))) return web;
   await pause(2000);
   await web.touch('start', ...dragFrom);
   await pause(pressedMs);
   await web.touch('move', ...dragTo);
   await pause(movedMs);
-  comparePictures('a one-finger drag, during, against the mouse drag in the native window',
-                  await web.shot(picture('page-during-touch')), reference.during);
+  comparePictures(during, await web.shot(picture('page-during-touch')), reference.during);
   await web.touch('end');
   await pause(releasedMs);
-  comparePictures('a one-finger drag, after, against the mouse drag in the native window',
-                  await web.shot(picture('page-after-touch')), reference.after);
+  comparePictures(after, await web.shot(picture('page-after-touch')), reference.after);
   return web;
 }
 
 // A browser without WebGL gets a message on the page and no run.
-async function checkWithoutWebGL(url) {
-  const browser = await launchChromium(['--disable-3d-apis']);
+async function checkWithoutWebGL(name, url) {
+  const engine = await openEngine(name, { webgl: false });
   try {
-    const web = await WebProgram.open(browser, url);
+    const web = await WebProgram.open(engine, url);
     await pause(3000);
     const { state, status, message } = await web.state();
     const [run, pairs] = await web.read(() => [document.getElementById('run').textContent,
@@ -286,7 +296,7 @@ async function checkWithoutWebGL(url) {
     const told = state === 'ended' && status === 'no-webgl' && message !== '' && run === 'Nothing runs.' && pairs;
     report(told, 'a browser without WebGL gets a message, and only what is true shows', figures);
   } finally {
-    await browser.close();
+    await engine.close();
   }
 }
 
@@ -299,46 +309,71 @@ function describeProblems(problems) {
   return `${problems.length}: ${kinds.slice(0, 8).join('; ')}`;
 }
 
-async function main() {
-  const stopDisplay = await ensureDisplay();
-  const server = await serveFolder(dist);
-  let browser;
+// Every check in one engine, the memory that its browser holds after the
+// pages, and how long it all took.
+async function checkEngine(name, server, reference) {
+  const started = Date.now();
+  const engine = await openEngine(name);
   try {
-    const reference = await nativeReference();
-    console.log(`native program: "${reference.title}", pictures in ${pictures}`);
-    browser = await launchChromium();
     const problems = [];
-    const only = (process.env.TMP_ONLY ?? '').split(',');
-    for (const run of [mainPage, highDensityPage, touchPage].filter((f) => !process.env.TMP_ONLY || only.includes(f.name))) {
-      const web = await run(browser, server.url, reference);
+    for (const run of [mainPage, highDensityPage, touchPage].filter(chosenPage)) {
+      const web = await run(engine, server.url, reference);
+      if (!web) continue;
       problems.push(...(await web.allProblems()));
+      if (run === mainPage) await sayMemory(engine);
       await web.close();
     }
-    const opened = [];
-    const open = async (url = server.url) => {
-      const web = await WebProgram.open(browser, url);
-      opened.push(web);
-      return web;
-    };
-    const withinLimits = (diff) => within(diff, pictureLimits);
-    const check = { report, notChecked, picture, reference, withinLimits };
-    for (const run of [editorPage, restartsPage, lostContextPage, faultsPage, floodingPage].filter((f) => !process.env.TMP_ONLY || only.includes(f.name))) {
+    const open = (url = server.url) => WebProgram.open(engine, url);
+    const check = { report, notChecked, picture, reference, withinLimits: (diff) => within(diff, pictureLimits) };
+    for (const run of [editorPage, restartsPage, lostContextPage, faultsPage, floodingPage].filter(chosenPage)) {
       const web = await run(open, check);
       problems.push(...(await web.allProblems()));
       await web.close();
     }
-    await (await fromFilePage(open, check, dist)).close();
+    if (chosenPage(fromFilePage)) await (await fromFilePage(open, check, dist)).close();
+    problems.push(...server.failures.splice(0));
     report(problems.length === 0, 'exceptions and WebGL errors on the pages', describeProblems(problems));
-    await checkWithoutWebGL(server.url);
+  } finally {
+    await engine.close();
+  }
+  await checkWithoutWebGL(name, server.url);
+  console.log(`[${name}] checked in ${((Date.now() - started) / 1000).toFixed(0)} s`);
+}
+
+// The pages named in $QUORVEL_WEB_PAGES (comma-separated function names,
+// e.g. editorPage,faultsPage), or all.
+function chosenPage(page) {
+  const asked = process.env.QUORVEL_WEB_PAGES?.split(',').filter(Boolean);
+  return !asked || asked.includes(page.name);
+}
+
+async function sayMemory(engine) {
+  const { bytes, what } = await engine.memory();
+  console.log(`[${engine.name}] memory with the main page open: ${(bytes / 2 ** 20).toFixed(1)} MiB (${what})`);
+}
+
+async function main() {
+  const stopDisplay = await ensureDisplay();
+  const server = await serveFolder(dist);
+  try {
+    const reference = await nativeReference();
+    console.log(`native program: "${reference.title}", pictures in ${pictures}`);
+    for (engineName of chosenEngines()) {
+      try {
+        await checkEngine(engineName, server, reference);
+      } catch (error) {
+        report(false, 'the check ran to its end', error.stack ?? error);
+      }
+    }
   } catch (error) {
+    engineName = 'native';
     report(false, 'the check ran to its end', error.stack ?? error);
   } finally {
-    await browser?.close();
     removePair(ownPair);
     server.stop();
     stopDisplay();
   }
-  console.log(`${passed} passed, ${failed} failed`);
+  console.log(`${passed} passed, ${failed} failed, ${unchecked} not checked`);
   if (failed === 0 && !process.env.QUORVEL_WEB_PICTURES) fs.rmSync(pictures, { recursive: true, force: true });
   else console.log(`pictures: ${pictures}`);
   process.exit(failed === 0 ? 0 : 1);

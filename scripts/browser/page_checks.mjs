@@ -57,12 +57,12 @@ export async function restartsPage(open, check) {
   // theirs; all thirty would be the old leak.
   const windows = last.collected ? 1 : 5;
   check.report(!stuck && held.runs === 1 && held.contexts === 1 && held.windows <= windows,
-    `[${web.engine}] after ${restarts} restarts of four kinds the page holds one run and one GL context`,
+    `after ${restarts} restarts of four kinds the page holds one run and one GL context`,
     stuck || `${held.runs} frame(s), ${held.contexts} live context(s), ${held.windows} run window(s) not yet ` +
              `collected (limit ${windows})`);
   const grown = (last.bytes - first.bytes) / 2 ** 20;
   const limit = last.collected ? 30 : 150;
-  check.report(grown <= limit, `[${web.engine}] after ${restarts} restarts, the memory is near the first run's`,
+  check.report(grown <= limit, `after ${restarts} restarts, the memory is near the first run's`,
     `${(first.bytes / 2 ** 20).toFixed(1)} -> ${(last.bytes / 2 ** 20).toFixed(1)} MiB, ${last.what} ` +
     `(limit +${limit} MiB${last.collected ? '' : ': no forced collection, so garbage not yet collected counts'})`);
   return web;
@@ -78,14 +78,14 @@ export async function lostContextPage(open, check) {
   await web.loseContext();
   const lost = await web.waitForState('ended', 5000, before);
   const said = (await web.read(() => document.getElementById('run').textContent)).includes('GL context away');
-  check.report(lost.status === 'context-lost' && said, `[${web.engine}] a lost GL context ends the run and says so`,
+  check.report(lost.status === 'context-lost' && said, `a lost GL context ends the run and says so`,
     `state "${lost.state}", status "${lost.status}", ${said ? 'in words' : 'no words'}`);
   before = await web.statesSoFar();
   await web.restoreContext();
   const back = await running(web, before);
   await pause(3000);
-  const diff = difference(await web.shot(check.picture(`${web.engine}-restored`)), check.reference.rest);
-  check.report(back && check.withinLimits(diff), `[${web.engine}] a restored GL context starts the run again`,
+  const diff = difference(await web.shot(check.picture(`restored`)), check.reference.rest);
+  check.report(back && check.withinLimits(diff), `a restored GL context starts the run again`,
     back ? `${diff.text} from the native window at rest` : 'no run started');
   return web;
 }
@@ -115,7 +115,7 @@ export async function floodingPage(open, check) {
   const leftOut = await web.read(() => !document.getElementById('left-out').hidden &&
                                         document.getElementById('left-out').textContent);
   check.report(started && late >= 0.9 * early && leftOut,
-    `[${web.engine}] a pair that floods the log keeps its frame rate for a minute`,
+    `a pair that floods the log keeps its frame rate for a minute`,
     `${early} frames/s after 5 s, ${late} after 60 s; the page says "${leftOut}"`);
   return web;
 }
@@ -130,14 +130,14 @@ export async function editorPage(open, check) {
   const text = (stage) => fs.readFileSync(pair[stage], 'utf8');
   const shown = await web.read(() => [...document.querySelectorAll('[data-stage] .cm-content')].map((e) => e.innerText));
   check.report(shown[0].includes('uniform') && shown[1].includes('gl_FragColor'),
-    `[${web.engine}] the editors hold the running pair`, `${shown[0].length} and ${shown[1].length} characters`);
+    `the editors hold the running pair`, `${shown[0].length} and ${shown[1].length} characters`);
   await web.typeInEditor('Quorvel.vert', text('Quorvel.vert'));
   await web.typeInEditor('Quorvel.frag', text('Quorvel.frag'));
   const built = await pollUntil(8000, async () => (await web.says('build')) === 'Your edit draws.');
   await pause(1000);
-  const edited = await web.shot(check.picture(`${web.engine}-edited`));
+  const edited = await web.shot(check.picture(`edited`));
   const diff = difference(edited, check.reference.ownPair);
-  check.report(built && check.withinLimits(diff), `[${web.engine}] a typed pair draws as the native program draws it`,
+  check.report(built && check.withinLimits(diff), `a typed pair draws as the native program draws it`,
     `${diff.text}; the page says "${await web.says('build')}"`);
 
   const broken = `${text('Quorvel.frag')}\nvoid broken() {\n  gl_FragColor = notDeclared;\n}\n`;
@@ -145,15 +145,15 @@ export async function editorPage(open, check) {
   await web.typeInEditor('Quorvel.frag', broken);
   await pause(4000);
   const marked = await web.markedLines('Quorvel.frag');
-  const kept = difference(await web.shot(check.picture(`${web.engine}-edit-broken`)), edited);
+  const kept = difference(await web.shot(check.picture(`edit-broken`)), edited);
   const sentence = await web.says('build');
   check.report(marked.includes(brokenLine) && kept.peak <= 16 && (await web.state()).state === 'running',
-    `[${web.engine}] a typed error is marked on its line and the last good picture stays`,
+    `a typed error is marked on its line and the last good picture stays`,
     `marked lines ${JSON.stringify(marked)} (the error on ${brokenLine}); "${sentence}"; ${kept.text} from before`);
 
   await web.pressEscapeIn('[data-stage="Quorvel.frag"] .cm-content');
   await pause(1000);
-  check.report((await web.state()).state === 'running', `[${web.engine}] Escape in the editor does not end the run`,
+  check.report((await web.state()).state === 'running', `Escape in the editor does not end the run`,
     `state "${(await web.state()).state}"`);
 
   await web.typeInEditor('Quorvel.frag', text('Quorvel.frag'));
@@ -163,10 +163,10 @@ export async function editorPage(open, check) {
   const linked = await open(link);
   const linkRuns = await running(linked, 0);
   await pause(3000);
-  const same = difference(await linked.shot(check.picture(`${web.engine}-linked`)), check.reference.ownPair);
+  const same = difference(await linked.shot(check.picture(`linked`)), check.reference.ownPair);
   const says = await linked.says('pairs');
   check.report(linkRuns && check.withinLimits(same) && says.includes('not the shipped one'),
-    `[${web.engine}] the share link opens the pair in a fresh page`,
+    `the share link opens the pair in a fresh page`,
     `${link.length} characters; ${same.text}; "${says}"`);
   await linked.close();
   return web;
@@ -185,7 +185,7 @@ export async function faultsPage(open, check) {
   removePair(upper);
   const upperSays = await web.says('pairs');
   check.report(upperRuns && upperSays.includes('QUORVEL.FRAG as Quorvel.frag'),
-    `[${web.engine}] a stage's file is taken by its ending in any case`, `"${upperSays}"`);
+    `a stage's file is taken by its ending in any case`, `"${upperSays}"`);
   const two = namedStages({ 'a.frag': 'Quorvel.frag', 'b.frag': 'Quorvel.frag' });
   before = await web.statesSoFar();
   await web.choosePair(two);
@@ -193,7 +193,7 @@ export async function faultsPage(open, check) {
   removePair(two);
   const twoSays = await web.says('pairs');
   check.report(twoSays.includes('choose one') && (await web.statesSoFar()) === before,
-    `[${web.engine}] two files for one stage are refused in words`, `"${twoSays}"`);
+    `two files for one stage are refused in words`, `"${twoSays}"`);
 
   const large = largeFragmentStage(24);
   before = await web.statesSoFar();
@@ -202,7 +202,7 @@ export async function faultsPage(open, check) {
   removePair(large);
   const largeSays = await web.says('pairs');
   check.report(largeRuns && largeSays.startsWith('Your Quorvel.frag') && (await web.says('message')) === '',
-    `[${web.engine}] a 24 MB fragment stage runs`,
+    `a 24 MB fragment stage runs`,
     `state "${(await web.state()).state}", "${largeSays}", message "${await web.says('message')}"`);
   before = await web.statesSoFar();
   await web.click('shipped');
@@ -224,10 +224,10 @@ export async function faultsPage(open, check) {
     await pause(1000);
     await web.away(async () => web.setLeftButton(false));
     await pause(1000);
-    const still = await web.shot(check.picture(`${web.engine}-released-away`));
+    const still = await web.shot(check.picture(`released-away`));
     await web.moveMouse(100, 60);
     await pause(1500);
-    const after = difference(await web.shot(check.picture(`${web.engine}-moved-after`)), still);
+    const after = difference(await web.shot(check.picture(`moved-after`)), still);
     return [after.peak <= 16, `${after.text} after the free pointer moved`];
   });
 
@@ -254,6 +254,6 @@ export async function fromFilePage(open, check, dist) {
   await pause(2000);
   const { state, status, message } = await web.state();
   check.report(status === 'not-served' && message.includes('scripts/web --serve'),
-    `[${web.engine}] opened from a file, the page says how to serve it`, `state "${state}", status "${status}", "${message}"`);
+    `opened from a file, the page says how to serve it`, `state "${state}", status "${status}", "${message}"`);
   return web;
 }
