@@ -171,6 +171,9 @@ function retire() {
   old.titles?.disconnect();
   if (old.instance) old.instance.closeRequested = true;
   old.canvas?.getContext('webgl')?.getExtension('WEBGL_lose_context')?.loseContext();
+  // A frame removed with its loads still going can outlive them (Firefox
+  // keeps it for good): they are stopped first.
+  old.frame.contentWindow?.stop();
   old.frame.remove();
 }
 

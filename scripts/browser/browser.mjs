@@ -95,8 +95,13 @@ function watchPage() {
   };
   // Entries are made in the page's realm, so that it holds nothing of a
   // frame's.
+  // A frame's loads fail as its run is retired: it reports only while it is
+  // on the page.
   top.consoleSeen ??= [];
-  const note = (type, text) => top.consoleSeen.push(Object.assign(new top.Object(), { type, text: String(text) }));
+  const frame = window.frameElement;
+  const note = (type, text) => {
+    if (!frame || frame.isConnected) top.consoleSeen.push(Object.assign(new top.Object(), { type, text: String(text) }));
+  };
   for (const type of ['error', 'warn', 'info', 'log']) {
     const write = console[type];
     console[type] = (...args) => {
