@@ -31,7 +31,6 @@ struct PairStamp {
   FileStamp fragment;
 
   bool operator==(const PairStamp& other) const { return vertex == other.vertex && fragment == other.fragment; }
-  bool operator!=(const PairStamp& other) const { return !(*this == other); }
 };
 
 // The pair as the last build found it, and as the last look found it.
