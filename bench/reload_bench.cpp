@@ -108,7 +108,10 @@ void editRounds(const char* name, int edits, const char* path, const std::string
   std::printf("%-13s RSS, KiB:", name);
   int nextReport = 1;
   for (int edit = 1; edit <= edits; ++edit) {
-    writeFile(path, text + "\n// edit " + std::to_string(edit) + " of run " + runId + "\n" + broken);
+    std::string edited = text;
+    edited += "\n// edit " + std::to_string(edit) + " of run " + runId + "\n";
+    edited += broken;
+    writeFile(path, edited);
     for (int look = 0; look < 2; ++look) {
       glfwSetTime(glfwGetTime() + 1.0);
       reloadEditedShaders();

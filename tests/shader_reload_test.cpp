@@ -61,7 +61,7 @@ protected:
                                        std::filesystem::file_time_type::clock::now() + std::chrono::seconds(edits_));
     }
   }
-  void look() {
+  static void look() {
     glfwSetTime(glfwGetTime() + 1.0);
     reloadEditedShaders();
   }
