@@ -76,6 +76,9 @@ std::string failedStep() {
 void rebuild() {
   glShader* edited = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
   if (!edited) {
+    // The reason is in the log at once, as the page reads it while the run
+    // goes on: a file that cannot be read is told without a flush of its own.
+    std::cout.flush();
     std::cerr << "quorvel: the edited shader pair is not loaded: " << failedStep() << " (" << kLogFile
               << " says why); the last good pair still draws" << std::endl;
     return;
