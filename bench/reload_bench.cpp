@@ -132,7 +132,9 @@ int main(int argc, char** argv) {
   int edits = argc > 2 ? std::atoi(argv[2]) : 1000;
   std::string vertex = readFile(QUORVEL_SHADER_DIR "/Quorvel.vert");
   std::string fragment = readFile(QUORVEL_SHADER_DIR "/Quorvel.frag");
-  std::filesystem::path directory = std::filesystem::temp_directory_path() / "quorvel-reload-bench";
+  // A directory of the run's own: two runs side by side would otherwise
+  // edit each other's pair.
+  std::filesystem::path directory = std::filesystem::temp_directory_path() / ("quorvel-reload-bench-" + runId);
   std::filesystem::create_directories(directory);
   std::filesystem::current_path(directory);
   writeFile("Quorvel.vert", vertex);
