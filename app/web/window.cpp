@@ -60,10 +60,15 @@ void followPixelRatio() {
 // the loop waits, a quarter of a second at a time, until the page is seen
 // again. The wait is taken off the clock, so the next title tells the rate
 // of frames drawn while seen.
+bool pageHidden() {
+  EmscriptenVisibilityChangeEvent visibility;
+  return emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS && visibility.hidden;
+}
+
 void idleWhileHidden() {
-  if (!EM_ASM_INT({ return document.hidden ? 1 : 0; })) return;
+  if (!pageHidden()) return;
   double clock = glfwGetTime();
-  while (EM_ASM_INT({ return document.hidden ? 1 : 0; })) emscripten_sleep(250);
+  while (pageHidden()) emscripten_sleep(250);
   glfwSetTime(clock);
 }
 
