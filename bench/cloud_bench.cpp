@@ -15,35 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "pass_through.h"
 #include "scene.h"
 #include "state.h"
 #include "textures.h"
 #include "window.h"
 
 namespace {
-
-// Same uniforms as the cloud pair, all of them active, and one constant
-// colour per fragment: the floor under any pair on this GL.
-const char* const kPassThroughVertex = R"(#version 120
-uniform float zPosition;
-uniform int useNoise;
-uniform sampler2D permTexture;
-uniform sampler2D gradTexture;
-uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
-uniform vec3 lightPos;
-void main() {
-  gl_Position = ftransform();
-  // Never taken with the values the application sets; the compiler cannot
-  // know that, so every uniform stays active.
-  if (useNoise > 1) {
-    vec4 t = texture2DLod(permTexture, rotCol0.xy, 0.0) + texture2DLod(gradTexture, rotCol1.xy, 0.0);
-    gl_Position = t + rotCol2 + rotCol3 + vec4(lightPos, zPosition);
-  }
-}
-)";
-const char* const kPassThroughFragment = R"(#version 120
-void main() { gl_FragColor = vec4(0.9, 0.9, 0.9, 0.5); }
-)";
 
 struct Surface {
   int width;

@@ -10,27 +10,15 @@
 
 #include "app_session.h"
 #include "expected_log.h"
+#include "pass_through.h"
 #include "screenshot.h"
 
 namespace {
 
-// Every uniform that the program sets stays active, so the log takes no
-// line per frame; the slices come out in one opaque colour.
-const std::string kFlatVertex = R"(#version 120
-uniform float zPosition;
-uniform int useNoise;
-uniform sampler2D permTexture;
-uniform sampler2D gradTexture;
-uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
-uniform vec3 lightPos;
-void main() {
-  gl_Position = ftransform();
-  if (useNoise > 1) {
-    vec4 t = texture2DLod(permTexture, rotCol0.xy, 0.0) + texture2DLod(gradTexture, rotCol1.xy, 0.0);
-    gl_Position = t + rotCol2 + rotCol3 + vec4(lightPos, zPosition);
-  }
-}
-)";
+// The pass-through vertex stage keeps every uniform the program sets
+// active, so the log takes no line per frame; the slices come out in one
+// opaque colour.
+const std::string kFlatVertex = kPassThroughVertex;
 // The same length, so only the write time tells the second save from the first.
 const std::string kRedFragment = "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n";
 const std::string kGreenFragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n";

@@ -19,10 +19,10 @@ function writePair(stages) {
 // times the same floor. The web's shading language takes no #version line,
 // and the desktop's 1.10 needs none for these stages.
 export function passThroughPair() {
-  const source = fs.readFileSync(path.join(repo, 'bench/cloud_bench.cpp'), 'utf8');
+  const source = fs.readFileSync(path.join(repo, 'bench/pass_through.h'), 'utf8');
   const stage = (name) => {
     const text = new RegExp(`${name} = R"\\(([^]*?)\\)";`).exec(source)?.[1];
-    if (!text) throw new Error(`bench/cloud_bench.cpp holds no ${name}`);
+    if (!text) throw new Error(`bench/pass_through.h holds no ${name}`);
     return text.replace(/^#version .*\n/, '');
   };
   return writePair({ 'Quorvel.vert': stage('kPassThroughVertex'), 'Quorvel.frag': stage('kPassThroughFragment') });
