@@ -1,9 +1,11 @@
-# Shared by the run, test and benchmark commands: installs what is missing,
-# then configures and builds the project in build/.
+# Shared by the commands and the checks: installs what is missing, then
+# configures and builds the project in build/.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${QUORVEL_BUILD_DIR:-$repo/build}
+# Where the project's own C and C++ sources lie, for the checks that read them.
+source_dirs=(app glsl tests bench examples)
 
 packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
           libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace

@@ -18,7 +18,7 @@ import path from 'node:path';
 
 import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
 import { chosenEngines, openEngine } from './engines.mjs';
-import { NativeProgram, ensureDisplay } from './native.mjs';
+import { NativeProgram } from './native.mjs';
 import { editorPage, faultsPage, floodingPage, fromFilePage, lostContextPage, restartsPage } from './page_checks.mjs';
 import { brokenVertexStage, passThroughPair, removePair } from './pairs.mjs';
 import { difference, within } from './pictures.mjs';
@@ -353,7 +353,6 @@ async function sayMemory(engine) {
 }
 
 async function main() {
-  const stopDisplay = await ensureDisplay();
   const server = await serveFolder(dist);
   try {
     const reference = await nativeReference();
@@ -371,7 +370,6 @@ async function main() {
   } finally {
     removePair(ownPair);
     server.stop();
-    stopDisplay();
   }
   console.log(`${passed} passed, ${failed} failed, ${unchecked} not checked`);
   if (failed === 0 && !process.env.QUORVEL_WEB_PICTURES) fs.rmSync(pictures, { recursive: true, force: true });

@@ -1,5 +1,6 @@
-// The native program in a real window on an X display, driven as a person
-// would through xdotool, with its title, screenshots and log read back.
+// The native program in a real window on the X display of the environment,
+// driven as a person would through xdotool, with its title, screenshots and
+// log read back.
 import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -16,22 +17,6 @@ export const frameRateTitle = /^Quorvel [0-9.]+ \(([0-9]+(?:\.[0-9]+)?) FPS\)$/;
 // says 0.0 FPS.
 export function showsFrameRate(title) {
   return Number(frameRateTitle.exec(title)?.[1] ?? 0) > 0;
-}
-
-// Uses the display of the environment, or starts a virtual one (24-bit:
-// GLFW finds no framebuffer on the 8-bit default) and returns a function
-// that stops it.
-export async function ensureDisplay() {
-  if (process.env.DISPLAY) return () => {};
-  const server = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'], {
-    stdio: ['ignore', 'pipe', 'ignore'],
-  });
-  const number = await new Promise((resolve, reject) => {
-    server.stdout.once('data', (data) => resolve(data.toString().trim()));
-    server.once('exit', () => reject(new Error('Xvfb ended before it gave a display')));
-  });
-  process.env.DISPLAY = `:${number}`;
-  return () => server.kill();
 }
 
 function xdotool(...args) {

@@ -12,7 +12,7 @@
 // $QUORVEL_WEB_ENGINES (e.g. firefox,webkit) picks the engines.
 import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
 import { chosenEngines, openEngine } from './engines.mjs';
-import { NativeProgram, ensureDisplay, frameRateTitle } from './native.mjs';
+import { NativeProgram, frameRateTitle } from './native.mjs';
 import { passThroughPair, removePair } from './pairs.mjs';
 import { pause } from './timing.mjs';
 
@@ -98,7 +98,6 @@ async function main() {
   const { dist, native } = parseArguments('bench.mjs');
   const names = chosenEngines();
   const passThrough = passThroughPair();
-  const stopDisplay = await ensureDisplay();
   const server = await serveFolder(dist);
   const engines = [];
   try {
@@ -139,7 +138,6 @@ async function main() {
   } finally {
     for (const engine of engines) await engine.close();
     server.stop();
-    stopDisplay();
     removePair(passThrough);
   }
 }
