@@ -143,7 +143,9 @@ export async function editorPage(open, check) {
   const broken = `${text('Quorvel.frag')}\nvoid broken() {\n  gl_FragColor = notDeclared;\n}\n`;
   const brokenLine = broken.split('\n').findIndex((line) => line.includes('notDeclared')) + 1;
   await web.typeInEditor('Quorvel.frag', broken);
-  await pause(4000);
+  // The marks come with the build's sentence, which a busy machine may take
+  // seconds to reach.
+  await pollUntil(15000, async () => (await web.says('build')).includes('does not compile'));
   const marked = await web.markedLines('Quorvel.frag');
   const kept = difference(await web.shot(check.picture(`edit-broken`)), edited);
   const sentence = await web.says('build');
