@@ -37,7 +37,7 @@ std::string startupReport(const std::map<std::string, std::string>& env) {
   if (known != reports.end()) return known->second;
   ProcessOptions options;
   options.setEnv = env;
-  std::string report = runProcess({std::string(QUORVEL_TOOL_DIR) + "/gl_report"}, options).output;
+  std::string report = runProcess({GL_REPORT_BINARY}, options).output;
   reports[env] = report;
   return report;
 }

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 #include "process.h"
 
 namespace {
@@ -16,7 +16,7 @@ const std::map<std::string, std::string> kNoVertexShaders{{"MESA_EXTENSION_OVERR
 
 std::string runWithoutGLSL(const std::vector<std::string>& arguments,
                            const std::map<std::string, std::string>& gl = kNoVertexShaders) {
-  std::vector<std::string> argv{std::string(QUORVEL_TOOL_DIR) + "/glsl_unavailable"};
+  std::vector<std::string> argv{GLSL_UNAVAILABLE_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ProcessOptions options;
   options.setEnv = gl;
@@ -32,8 +32,9 @@ protected:
 };
 
 TEST_F(WithoutGLSL, TheManagerReportsTheMissingLanguageForTheVertexStage) {
-  copyShaderPair(directory_);
-  EXPECT_EQ(runWithoutGLSL({"files", directory_ + "/Quorvel.vert", directory_ + "/Quorvel.frag"}),
+  writeFile(directory_ + "/pair.vert", kGoodVertex);
+  writeFile(directory_ + "/pair.frag", kGoodFragment);
+  EXPECT_EQ(runWithoutGLSL({"files", directory_ + "/pair.vert", directory_ + "/pair.frag"}),
             std::string("glsl: unavailable\n") + kNotAvailable +
                 "***COMPILER ERROR (Vertex Shader):\n"
                 "[e00] GLSL is not available!\n"
@@ -81,7 +82,7 @@ TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
 // functions leaves the library nothing to call in its place.
 TEST_F(WithoutGLSL, AMissingExtensionFunctionOnAnOlderGLCountsAsNoGLSL) {
   EXPECT_EQ(runWithoutGLSL({"program"}, {{"MESA_GL_VERSION_OVERRIDE", "1.5"},
-                                         {"QUORVEL_HIDDEN_GL_FUNCTION", "glCreateProgramObjectARB"}}),
+                                         {"GLSL_HIDDEN_GL_FUNCTION", "glCreateProgramObjectARB"}}),
             runWithoutGLSL({"program"}));
 }
 
@@ -96,7 +97,7 @@ public:
 class SwitchingGLSL : public ::testing::Test {
 protected:
   SwitchingGLSL() {
-    useGLContext();
+    useHiddenContext();
     clearGLErrors();
   }
   void TearDown() override {

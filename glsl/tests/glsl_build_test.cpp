@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "files.h"
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string fragmentSection(const char* source) {
 
 class Building : public ::testing::Test {
 protected:
-  Building() { useGLContext(); }
+  Building() { useHiddenContext(); }
   ~Building() override {
     for (glShader* program : std::vector<glShader*>(manager_.programs)) manager_.freeProgram(program);
     std::filesystem::remove_all(directory_);
@@ -159,7 +159,7 @@ TEST_F(Building, AnEmptyFragmentFileCannotBeLoaded) {
 }
 
 TEST(StageCompile, EachFailedCompileHandsOutTheGLsNewMessages) {
-  useGLContext();
+  useHiddenContext();
   aFragmentShader fragment;
   fragment.setSource(kBrokenFragment);
   LogCapture log;
@@ -174,7 +174,7 @@ TEST(StageCompile, EachFailedCompileHandsOutTheGLsNewMessages) {
 }
 
 TEST(StageCompile, AnEmptyGLLogLeavesTheEarlierTextInPlace) {
-  useGLContext();
+  useHiddenContext();
   aFragmentShader fragment;
   fragment.setSource(kBrokenFragment);
   ASSERT_FALSE(fragment.compile());
@@ -189,7 +189,7 @@ TEST(StageCompile, AnEmptyGLLogLeavesTheEarlierTextInPlace) {
 }
 
 TEST(StageCompile, AGoodShaderWithoutMessagesGetsTheStandIn) {
-  useGLContext();
+  useHiddenContext();
   aVertexShader vertex;
   vertex.setSource(kGoodVertex);
   ASSERT_TRUE(vertex.compile());
@@ -198,7 +198,7 @@ TEST(StageCompile, AGoodShaderWithoutMessagesGetsTheStandIn) {
 }
 
 TEST(ProgramLink, AFailedLinkWritesOneLineAndLeavesTheLogToTheCaller) {
-  useGLContext();
+  useHiddenContext();
   aVertexShader vertex;
   vertex.setSource(kUnresolvedVertex);
   ASSERT_TRUE(vertex.compile());

@@ -1,8 +1,8 @@
 // Shaders and GL queries shared by the shader library's tests. The queries go
 // straight to the GL, so what the library reports can be checked against what
 // the GL itself says.
-#ifndef QUORVEL_TEST_GLSL_SUPPORT_H
-#define QUORVEL_TEST_GLSL_SUPPORT_H
+#ifndef GLSL_TEST_GLSL_SUPPORT_H
+#define GLSL_TEST_GLSL_SUPPORT_H
 
 #include <GL/glew.h>
 
