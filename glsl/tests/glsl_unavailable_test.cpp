@@ -11,6 +11,8 @@
 namespace {
 
 const char* const kNotAvailable = "**ERROR: OpenGL Shading Language is NOT available!\n";
+// The library's stand-in for every log while the shading language is unavailable.
+const std::string kNoGLSL = glslErrorTexts[0];
 
 const std::map<std::string, std::string> kNoVertexShaders{{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}};
 
@@ -35,10 +37,8 @@ TEST_F(WithoutGLSL, TheManagerReportsTheMissingLanguageForTheVertexStage) {
   writeFile(directory_ + "/pair.vert", kGoodVertex);
   writeFile(directory_ + "/pair.frag", kGoodFragment);
   EXPECT_EQ(runWithoutGLSL({"files", directory_ + "/pair.vert", directory_ + "/pair.frag"}),
-            std::string("glsl: unavailable\n") + kNotAvailable +
-                "***COMPILER ERROR (Vertex Shader):\n"
-                "[e00] GLSL is not available!\n"
-                "result: null\nprograms: 0\n");
+            std::string("glsl: unavailable\n") + kNotAvailable + "***COMPILER ERROR (Vertex Shader):\n" + kNoGLSL +
+                "\nresult: null\nprograms: 0\n");
 }
 
 TEST_F(WithoutGLSL, TheFilesAreStillReadFirst) {
@@ -49,12 +49,9 @@ TEST_F(WithoutGLSL, TheFilesAreStillReadFirst) {
 }
 
 TEST_F(WithoutGLSL, AFragmentStageAloneIsTheOneReported) {
-  EXPECT_EQ(runWithoutGLSL({"fragment-only"}), std::string("glsl: unavailable\n") + kNotAvailable +
-                                                   "***GLSL Compiler Log (Vertex Shader):\n"
-                                                   "[e00] GLSL is not available!\n"
-                                                   "***COMPILER ERROR (Fragment Shader):\n"
-                                                   "[e00] GLSL is not available!\n"
-                                                   "result: null\nprograms: 0\n");
+  EXPECT_EQ(runWithoutGLSL({"fragment-only"}),
+            std::string("glsl: unavailable\n") + kNotAvailable + "***GLSL Compiler Log (Vertex Shader):\n" + kNoGLSL +
+                "\n***COMPILER ERROR (Fragment Shader):\n" + kNoGLSL + "\nresult: null\nprograms: 0\n");
 }
 
 TEST_F(WithoutGLSL, AStageLoadsItsFileButMakesNothingOfIt) {
@@ -64,14 +61,17 @@ TEST_F(WithoutGLSL, AStageLoadsItsFileButMakesNothingOfIt) {
             "handle: 0\n"
             "load: 0\n"
             "compile: false\n"
-            "log: [e00] GLSL is not available!\n");
+            "log: " +
+                kNoGLSL + "\n");
 }
 
 TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
   EXPECT_EQ(runWithoutGLSL({"program"}), std::string("glsl: unavailable\n") + kNotAvailable +
                                              "objects: 0\n"
                                              "link: false\n"
-                                             "log: [e00] GLSL is not available!\n"
+                                             "log: " +
+                                             kNoGLSL +
+                                             "\n"
                                              "setters: false false false false\n"
                                              "attribute: false\n"
                                              "locations: -1 -1\n"
@@ -114,7 +114,7 @@ TEST_F(SwitchingGLSL, AStageMadeWithoutGLSLHasNoObjectToAskLater) {
     vertex = new aVertexShader;
   }
   EXPECT_EQ(vertex->handle, 0u);
-  EXPECT_STREQ(vertex->getCompilerLog(), "[e01] Not a valid program object!");
+  EXPECT_STREQ(vertex->getCompilerLog(), glslErrorTexts[1]);
   delete vertex;
 }
 
@@ -127,7 +127,7 @@ TEST_F(SwitchingGLSL, AProgramMadeWithoutGLSLHasNoObjectToAskLater) {
   }
   EXPECT_EQ(log.withFlushes(), std::string(kNotAvailable) + LogCapture::kFlush);
   EXPECT_EQ(program->handle, 0u);
-  EXPECT_STREQ(program->getLinkerLog(), "[e02] Not a valid object!");
+  EXPECT_STREQ(program->getLinkerLog(), glslErrorTexts[2]);
   delete program;
 }
 
