@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <deque>
-#include <vector>
 
 #include "cloud_figures.h"
 #include "gl_context.h"
@@ -30,9 +29,6 @@ const char* const kUniforms[] = {"zPosition", "useNoise", "permTexture", "gradTe
 // Turns as (angleX, angleY) in degrees: at rest, a quarter and a half turn
 // about the vertical, a tilt, and two oblique ones.
 const float kTurns[][2] = {{0, 0}, {0, 90}, {0, 180}, {90, 0}, {45, 45}, {-60, 135}};
-
-// The clear colour (0.2, 0.2, 0.8) as 8-bit channels.
-const int kSky[3] = {51, 51, 204};
 
 std::string shaderSource(const char* name) { return readFile(std::string(QUORVEL_SHADER_DIR) + "/" + name); }
 
@@ -99,40 +95,15 @@ void turnVolume(float angleXDegrees, float angleYDegrees) {
   std::copy(m, m + 16, rotationMatrix);
 }
 
-// One 400 x 300 frame, RGB rows from the top.
-struct Frame {
+// What the frame just drawn left in the window.
+Picture readFrame() {
   int width = 0;
   int height = 0;
-  std::vector<unsigned char> rgb;
-
-  const unsigned char* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-  bool isSky(int x, int y, int tolerance = 12) const {
-    const unsigned char* p = at(x, y);
-    return std::abs(p[0] - kSky[0]) <= tolerance && std::abs(p[1] - kSky[1]) <= tolerance &&
-           std::abs(p[2] - kSky[2]) <= tolerance;
-  }
-  double luma(int x, int y) const {
-    const unsigned char* p = at(x, y);
-    return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
-  }
-};
-
-// What the frame just drawn left in the window.
-Frame readFrame() {
-  glFinish();
-  Frame frame;
-  getWindowSize(&frame.width, &frame.height);
-  std::vector<unsigned char> bottomUp(static_cast<size_t>(frame.width) * frame.height * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, frame.width, frame.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  std::ptrdiff_t row = static_cast<std::ptrdiff_t>(frame.width) * 3;
-  for (std::ptrdiff_t y = frame.height - 1; y >= 0; --y) {
-    frame.rgb.insert(frame.rgb.end(), bottomUp.begin() + y * row, bottomUp.begin() + (y + 1) * row);
-  }
-  return frame;
+  getWindowSize(&width, &height);
+  return readFramebuffer(width, height);
 }
 
-Frame drawFrame(glShader* program, bool dragFrame) {
+Picture drawFrame(glShader* program, bool dragFrame) {
   cloudShader = program;
   dragging = dragFrame;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -193,7 +164,7 @@ double farthestCloud(float turnX, float turnY, bool dragFrame) {
   glBlendEquation(GL_MAX);
   glDisable(GL_DEPTH_TEST);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  Frame frame;
+  Picture frame;
   {
     // Without the colour, uniforms that only light the cloud drop out of the
     // probe, and setting them writes their not-found line.
@@ -207,9 +178,8 @@ double farthestCloud(float turnX, float turnY, bool dragFrame) {
   // centre); the axes of a drag frame are pure colours, white where all
   // three cross.
   int farthest = 0;
-  for (size_t i = 0; i < frame.rgb.size(); i += 3) {
-    const unsigned char* p = &frame.rgb[i];
-    if (p[0] == p[1] && p[1] == p[2] && p[0] < 255) farthest = std::max(farthest, static_cast<int>(p[0]));
+  for (const Pixel& p : frame.pixels) {
+    if (p.r == p.g && p.g == p.b && p.r < 255) farthest = std::max(farthest, p.r);
   }
   return farthest / 255.0 * 3.0;
 }
@@ -246,11 +216,9 @@ TEST(CloudPicture, CullingRemovesNoCloud) {
     float heading = std::fmod(step * 137.508f, 360.0f);
     for (bool dragFrame : {false, true}) {
       turnVolume(tilt, heading);
-      Frame culled = drawFrame(shipped, dragFrame);
-      Frame full = drawFrame(reference, dragFrame);
-      for (size_t p = 0; p < culled.rgb.size(); ++p) {
-        largest = std::max(largest, std::abs(culled.rgb[p] - full.rgb[p]));
-      }
+      Picture culled = drawFrame(shipped, dragFrame);
+      Picture full = drawFrame(reference, dragFrame);
+      largest = std::max(largest, compare(culled, full).largest);
       ASSERT_LE(largest, 1) << tilt << ", " << heading << (dragFrame ? " preview" : " rest");
     }
   }
@@ -265,18 +233,14 @@ TEST(CloudPicture, SliceBuffersDrawTheSamePictureAsImmediateMode) {
   ASSERT_NE(program, nullptr);
   for (const auto& turn : kTurns) {
     turnVolume(turn[0], turn[1]);
-    Frame immediate = drawFrame(program, false);
+    Picture immediate = drawFrame(program, false);
     // The uniforms of that frame stay with the program.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     program->bind();
     drawSliceBuffers(32, 32, 3.0f);
     program->unbind();
-    Frame buffered = readFrame();
-    int largest = 0;
-    for (size_t p = 0; p < immediate.rgb.size(); ++p) {
-      largest = std::max(largest, std::abs(immediate.rgb[p] - buffered.rgb[p]));
-    }
-    EXPECT_EQ(largest, 0) << turn[0] << ", " << turn[1];
+    Picture buffered = readFrame();
+    EXPECT_EQ(compare(immediate, buffered).largest, 0) << turn[0] << ", " << turn[1];
   }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -289,7 +253,7 @@ struct LightBalance {
   int cloudPixels = 0;
 };
 
-LightBalance lightBalance(const Frame& frame) {
+LightBalance lightBalance(const Picture& frame) {
   // Sums of column, row and count over cloud pixels, plain and weighted by
   // brightness.
   double x = 0;
@@ -301,14 +265,14 @@ LightBalance lightBalance(const Frame& frame) {
   LightBalance balance;
   for (int row = 0; row < frame.height; ++row) {
     for (int column = 0; column < frame.width; ++column) {
-      if (frame.isSky(column, row, 40)) continue;
-      double luma = frame.luma(column, row);
+      if (isSky(frame.at(column, row), 40)) continue;
+      double brightness = luma(frame.at(column, row));
       x += column;
       y += row;
       weight += 1;
-      lumaX += luma * column;
-      lumaY += luma * row;
-      lumaSum += luma;
+      lumaX += brightness * column;
+      lumaY += brightness * row;
+      lumaSum += brightness;
     }
   }
   balance.cloudPixels = static_cast<int>(weight);
@@ -332,38 +296,28 @@ TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
   }
 }
 
-double cloudShare(const Frame& frame) {
+double cloudShare(const Picture& frame) {
   int cloud = 0;
   for (int y = 0; y < frame.height; ++y) {
-    for (int x = 0; x < frame.width; ++x) cloud += !frame.isSky(x, y);
+    for (int x = 0; x < frame.width; ++x) cloud += !isSky(frame.at(x, y));
   }
   return static_cast<double>(cloud) / (frame.width * frame.height);
 }
 
 // Pixels that are cloud in one frame and sky in the other, over those that
 // are cloud in either.
-double outlineMismatch(const Frame& a, const Frame& b) {
+double outlineMismatch(const Picture& a, const Picture& b) {
   int either = 0;
   int one = 0;
   for (int y = 0; y < a.height; ++y) {
     for (int x = 0; x < a.width; ++x) {
-      bool inA = !a.isSky(x, y, 40);
-      bool inB = !b.isSky(x, y, 40);
+      bool inA = !isSky(a.at(x, y), 40);
+      bool inB = !isSky(b.at(x, y), 40);
       either += inA || inB;
       one += inA != inB;
     }
   }
   return either ? static_cast<double>(one) / either : 1.0;
-}
-
-Picture asPicture(const Frame& frame) {
-  Picture picture;
-  picture.width = frame.width;
-  picture.height = frame.height;
-  for (size_t i = 0; i + 2 < frame.rgb.size(); i += 3) {
-    picture.pixels.push_back({frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]});
-  }
-  return picture;
 }
 
 // The preview is coarser, so it must not be grainier than the cloud at rest.
@@ -372,12 +326,12 @@ TEST(CloudPicture, TheDragPreviewKeepsTheOutlineAndTheLightWithoutTheFineDetail)
   ASSERT_NE(program, nullptr);
   for (const auto& turn : {kTurns[0], kTurns[4]}) {
     turnVolume(turn[0], turn[1]);
-    Frame rest = drawFrame(program, false);
-    Frame preview = drawFrame(program, true);
+    Picture rest = drawFrame(program, false);
+    Picture preview = drawFrame(program, true);
     EXPECT_GT(cloudShare(preview), 0.08);
     EXPECT_LT(outlineMismatch(rest, preview), 0.1) << turn[0] << ", " << turn[1];
-    CloudFigures still = measureCloud(asPicture(rest));
-    CloudFigures moving = measureCloud(asPicture(preview));
+    CloudFigures still = measureCloud(rest);
+    CloudFigures moving = measureCloud(preview);
     EXPECT_NEAR(moving.litSide, still.litSide, 15.0) << describe(moving) << " against " << describe(still);
     EXPECT_NEAR(moving.topMinusBase, still.topMinusBase, 20.0) << describe(moving) << " against " << describe(still);
     EXPECT_LT(moving.grain, still.grain) << describe(moving) << " against " << describe(still);

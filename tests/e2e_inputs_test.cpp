@@ -10,6 +10,7 @@
 
 #include "app_session.h"
 #include "expected_log.h"
+#include "glsl.h"
 
 namespace {
 
@@ -246,8 +247,8 @@ TEST(Surroundings, AGLWithoutTheShadingLanguageEndsWithStatusOne) {
   EXPECT_NE(report.find("[FAILED] OpenGL Shading Language is not available...\n\n"), std::string::npos) << report;
   EXPECT_EQ(app.log(), report +
                            "**ERROR: OpenGL Shading Language is NOT available!\n"
-                           "***COMPILER ERROR (Vertex Shader):\n"
-                           "[e00] GLSL is not available!\n");
+                           "***COMPILER ERROR (Vertex Shader):\n" +
+                           glslErrorTexts[0] + "\n");
 }
 
 TEST(Surroundings, ADirectoryInThePlaceOfTheLogDoesNotStopTheRun) {

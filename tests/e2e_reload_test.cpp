@@ -5,13 +5,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "app_session.h"
 #include "expected_log.h"
 #include "pass_through.h"
-#include "screenshot.h"
+#include "picture.h"
 
 namespace {
 
@@ -24,17 +23,8 @@ const std::string kRedFragment = "#version 120\nvoid main() { gl_FragColor = vec
 const std::string kGreenFragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n";
 const std::string kBrokenFragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0) }\n";
 
-bool near(const Pixel& a, const Pixel& b) {
-  return std::abs(a.r - b.r) <= 2 && std::abs(a.g - b.g) <= 2 && std::abs(a.b - b.b) <= 2;
-}
-
-bool samePicture(const Picture& a, const Picture& b) {
-  if (a.width != b.width || a.height != b.height) return false;
-  for (size_t i = 0; i < a.pixels.size(); ++i) {
-    if (!near(a.pixels[i], b.pixels[i])) return false;
-  }
-  return true;
-}
+// The same size, every channel of every pixel within rounding.
+bool samePicture(const Picture& a, const Picture& b) { return compare(a, b).largest <= 2; }
 
 class EditedPair : public ::testing::Test {
 protected:

@@ -3,17 +3,15 @@
 // at rest and turned (also on GLs that offer the shading language only
 // through its extensions), the three axes while dragging and a turned
 // volume after the release.
-#include "screenshot.h"
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <string>
 
 #include "app_session.h"
 #include "cloud_figures.h"
 #include "expected_log.h"
+#include "picture.h"
 
 namespace {
 
@@ -26,16 +24,6 @@ constexpr int kAxisPixels = 40;
 // The release leaves the volume turned: at least this share of the window
 // changes from the picture before the drag.
 constexpr double kTurnedShare = 0.02;
-
-bool differs(const Pixel& a, const Pixel& b) {
-  return std::abs(a.r - b.r) > kTolerance || std::abs(a.g - b.g) > kTolerance || std::abs(a.b - b.b) > kTolerance;
-}
-
-double shareDiffering(const Picture& picture, const Picture& other) {
-  size_t count = 0;
-  for (size_t i = 0; i < picture.pixels.size(); ++i) count += differs(picture.pixels[i], other.pixels[i]);
-  return static_cast<double>(count) / static_cast<double>(picture.pixels.size());
-}
 
 // Pixels of each axis colour. The lines are smoothed and blended, so a line
 // pixel is the axis colour mixed with what lies behind it: a clear lead of
@@ -139,7 +127,7 @@ TEST_F(Screenshots, AtRestAndAfterAQuarterTurnTheCloudReadsAsVapourLitFromBehind
   Picture turned = shot();
   ASSERT_FALSE(turned.pixels.empty());
   expectVapourLitFromBehind(turned);
-  EXPECT_GE(shareDiffering(turned, rest), kTurnedShare);
+  EXPECT_GE(compare(turned, rest, kTolerance).share, kTurnedShare);
 }
 
 TEST_F(Screenshots, DraggingShowsTheAxesAndTheReleaseLeavesTheVolumeTurned) {
@@ -159,7 +147,7 @@ TEST_F(Screenshots, DraggingShowsTheAxesAndTheReleaseLeavesTheVolumeTurned) {
   EXPECT_LT(after.green, kAxisPixels);
   EXPECT_LT(after.red, kAxisPixels);
   EXPECT_LT(after.blue, kAxisPixels);
-  EXPECT_GE(shareDiffering(released, rest), kTurnedShare);
+  EXPECT_GE(compare(released, rest, kTolerance).share, kTurnedShare);
 }
 
 // A window of this width and three quarters as high. Frames take longer in

@@ -1,5 +1,6 @@
 #include "app_session.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+
+#include "expected_log.h"
 
 namespace {
 
@@ -151,4 +154,8 @@ bool holdDisplay() {
 void expectEndedWith(const ProcessResult& result, int status) {
   EXPECT_FALSE(result.timedOut) << "still running after " << AppSession::kTimeLimitSeconds << " s";
   EXPECT_EQ(result.status, status) << result.output;
+}
+
+void copyShaderPair(const std::string& directory) {
+  for (const char* name : {"Quorvel.vert", "Quorvel.frag"}) writeFile(directory + "/" + name, shippedShader(name));
 }

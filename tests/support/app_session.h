@@ -81,6 +81,9 @@ private:
 // comes while a test runs. False when no display answers within seconds.
 bool holdDisplay();
 
+// Copies the shipped shader pair into a directory.
+void copyShaderPair(const std::string& directory);
+
 // The run ended with this status before the time limit; a run that a signal
 // ended reads as 128 + its number.
 void expectEndedWith(const ProcessResult& result, int status);

@@ -9,10 +9,8 @@
 
 namespace {
 
-// The clear colour (0.2, 0.2, 0.8); channel gaps up to kTolerance are
-// rounding, not cloud.
+// The clear colour (0.2, 0.2, 0.8).
 const Pixel kSky{51, 51, 204};
-constexpr int kTolerance = 12;
 // Cloud pixels this close to the sky (chessboard distance) form the rim;
 // those at least kCoreDepth away, the core, where a 5 x 5 box lies wholly in
 // the cloud and clear of the rim.
@@ -22,13 +20,6 @@ constexpr int kCoreDepth = 4;
 // in some channel; smaller pieces than kSmallestFlake are specks.
 constexpr int kSolidGap = 40;
 constexpr int kSmallestFlake = 4;
-
-double luma(const Pixel& p) { return 0.299 * p.r + 0.587 * p.g + 0.114 * p.b; }
-
-bool isSky(const Pixel& p) {
-  return std::abs(p.r - kSky.r) <= kTolerance && std::abs(p.g - kSky.g) <= kTolerance &&
-         std::abs(p.b - kSky.b) <= kTolerance;
-}
 
 // Chessboard distance of every pixel to the nearest sky pixel, the world
 // outside the picture counting as sky; 0 on the sky.
@@ -148,6 +139,11 @@ Extent cloudExtent(const std::vector<int>& depth, int width) {
 }
 
 }  // namespace
+
+bool isSky(const Pixel& p, int tolerance) {
+  return std::abs(p.r - kSky.r) <= tolerance && std::abs(p.g - kSky.g) <= tolerance &&
+         std::abs(p.b - kSky.b) <= tolerance;
+}
 
 CloudFigures measureCloud(const Picture& picture) {
   CloudFigures figures;

@@ -6,7 +6,10 @@
 
 #include <string>
 
-#include "screenshot.h"
+#include "picture.h"
+
+// Channel gaps from the clear colour up to this are rounding, not cloud.
+constexpr int kSkyTolerance = 12;
 
 struct CloudFigures {
   // Share of the picture that differs from the sky.
@@ -29,6 +32,10 @@ struct CloudFigures {
   // nothing).
   int detachedPieces = 0;
 };
+
+// The clear colour (0.2, 0.2, 0.8), give or take `tolerance` levels in every
+// channel.
+bool isSky(const Pixel& p, int tolerance = kSkyTolerance);
 
 CloudFigures measureCloud(const Picture& picture);
 std::string describe(const CloudFigures& figures);

@@ -1,33 +1,12 @@
 #include "expected_log.h"
 
-#include <vector>
-
 #include "gl_context.h"
+#include "glsl_support.h"
 #include "process.h"
 
 namespace {
 
-GLuint compiledShader(GLenum stage, const std::string& source) {
-  useGLContext();
-  GLuint shader = glCreateShader(stage);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
-std::string shaderLog(GLuint shader) {
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(static_cast<size_t>(length) + 1, '\0');
-  glGetShaderInfoLog(shader, length, nullptr, log.data());
-  return log.data();
-}
-
 std::string stageName(GLenum stage) { return stage == GL_VERTEX_SHADER ? "Vertex Shader" : "Fragment Shader"; }
-
-// The library writes a fixed text where the GL has no log to give.
-std::string orStandIn(const std::string& log, const char* standIn) { return log.empty() ? standIn : log; }
 
 }  // namespace
 
@@ -37,51 +16,29 @@ std::string startupReport(const std::map<std::string, std::string>& env) {
   if (known != reports.end()) return known->second;
   ProcessOptions options;
   options.setEnv = env;
-  std::string report = runProcess({std::string(QUORVEL_TOOL_DIR) + "/gl_report"}, options).output;
+  std::string report = runProcess({GL_REPORT_BINARY}, options).output;
   reports[env] = report;
   return report;
 }
 
-std::string compilerMessages(GLenum stage, const std::string& source) {
-  GLuint shader = compiledShader(stage, source);
-  std::string log = shaderLog(shader);
-  glDeleteShader(shader);
-  return log;
-}
-
-std::string linkerMessages(const std::string& vertexSource, const std::string& fragmentSource) {
-  GLuint vertex = compiledShader(GL_VERTEX_SHADER, vertexSource);
-  GLuint fragment = compiledShader(GL_FRAGMENT_SHADER, fragmentSource);
-  GLuint program = glCreateProgram();
-  glAttachShader(program, vertex);
-  glAttachShader(program, fragment);
-  glLinkProgram(program);
-  GLint length = 0;
-  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(static_cast<size_t>(length) + 1, '\0');
-  glGetProgramInfoLog(program, length, nullptr, log.data());
-  glDeleteProgram(program);
-  glDeleteShader(vertex);
-  glDeleteShader(fragment);
-  return log.data();
-}
-
 std::string compilerSection(GLenum stage, const std::string& source) {
-  return "***GLSL Compiler Log (" + stageName(stage) + "):\n" +
-         orStandIn(compilerMessages(stage, source), "[e06] Compiler log is not available!") + "\n";
+  useGLContext();
+  return "***GLSL Compiler Log (" + stageName(stage) + "):\n" + compilerLog(stage, source.c_str()) + "\n";
 }
 
 std::string compilerErrorSection(GLenum stage, const std::string& source) {
-  return "***COMPILER ERROR (" + stageName(stage) + "):\n" + compilerMessages(stage, source) + "\n";
+  useGLContext();
+  return "***COMPILER ERROR (" + stageName(stage) + "):\n" + compilerMessages(stage, source.c_str()) + "\n";
 }
 
 std::string linkerSection(const std::string& vertexSource, const std::string& fragmentSource) {
-  return "***GLSL Linker Log:\n" +
-         orStandIn(linkerMessages(vertexSource, fragmentSource), "[e05] Linker log is not available!") + "\n";
+  useGLContext();
+  return "***GLSL Linker Log:\n" + linkerLog(vertexSource.c_str(), fragmentSource.c_str()) + "\n";
 }
 
 std::string linkerErrorSection(const std::string& vertexSource, const std::string& fragmentSource) {
-  return "**linker error**\n**LINKER ERROR\n" + linkerMessages(vertexSource, fragmentSource) + "\n";
+  useGLContext();
+  return "**linker error**\n**LINKER ERROR\n" + linkerMessages(vertexSource.c_str(), fragmentSource.c_str()) + "\n";
 }
 
 std::string buildSections(const std::string& vertexSource, const std::string& fragmentSource) {

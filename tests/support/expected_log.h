@@ -14,10 +14,6 @@
 // the library writes them on this display under the given environment.
 std::string startupReport(const std::map<std::string, std::string>& env = {});
 
-// The GL's own messages.
-std::string compilerMessages(GLenum stage, const std::string& source);
-std::string linkerMessages(const std::string& vertexSource, const std::string& fragmentSource);
-
 // The log's sections for a stage that compiles, one that does not, a pair
 // that links and one that does not.
 std::string compilerSection(GLenum stage, const std::string& source);

@@ -1,8 +1,8 @@
 // Shaders and GL queries shared by the shader library's tests. The queries go
 // straight to the GL, so what the library reports can be checked against what
 // the GL itself says.
-#ifndef QUORVEL_TEST_GLSL_SUPPORT_H
-#define QUORVEL_TEST_GLSL_SUPPORT_H
+#ifndef GLSL_TEST_GLSL_SUPPORT_H
+#define GLSL_TEST_GLSL_SUPPORT_H
 
 #include <GL/glew.h>
 
@@ -20,13 +20,15 @@ extern const char* const kBrokenVertex;
 extern const char* const kUnresolvedVertex;
 
 // The compiler's messages for a source, as the GL gives them to anyone.
-std::string mesaCompilerLog(GLenum stageType, const char* source);
+// Sources reach the GL as C strings, so up to their first NUL.
+std::string compilerMessages(GLenum stageType, const char* source);
 // The linker's messages for a program of the given stages; null leaves a
 // stage out.
-std::string mesaLinkerLog(const char* vertexSource, const char* fragmentSource);
-// What the library hands out for a log: the GL's text, or the stand-in when
-// the GL has none.
-std::string logOrStandIn(const std::string& log, const char* standIn);
+std::string linkerMessages(const char* vertexSource, const char* fragmentSource);
+// What the library hands out and writes for those logs: the GL's text, or
+// the library's stand-in when the GL has none.
+std::string compilerLog(GLenum stageType, const char* source);
+std::string linkerLog(const char* vertexSource, const char* fragmentSource);
 
 // A vertex stage that tells when its destructor has run.
 class TrackedVertex : public aVertexShader {

@@ -1,6 +1,6 @@
 // Files and directories for tests, on every system the library builds for.
-#ifndef QUORVEL_TEST_FILES_H
-#define QUORVEL_TEST_FILES_H
+#ifndef GLSL_TEST_FILES_H
+#define GLSL_TEST_FILES_H
 
 #include <string>
 
@@ -8,7 +8,5 @@
 std::string makeTempDir();
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
-// Copies the shipped shader pair into a directory.
-void copyShaderPair(const std::string& directory);
 
 #endif

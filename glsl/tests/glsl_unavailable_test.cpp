@@ -4,19 +4,21 @@
 
 #include <filesystem>
 
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 #include "process.h"
 
 namespace {
 
 const char* const kNotAvailable = "**ERROR: OpenGL Shading Language is NOT available!\n";
+// The library's stand-in for every log while the shading language is unavailable.
+const std::string kNoGLSL = glslErrorTexts[0];
 
 const std::map<std::string, std::string> kNoVertexShaders{{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}};
 
 std::string runWithoutGLSL(const std::vector<std::string>& arguments,
                            const std::map<std::string, std::string>& gl = kNoVertexShaders) {
-  std::vector<std::string> argv{std::string(QUORVEL_TOOL_DIR) + "/glsl_unavailable"};
+  std::vector<std::string> argv{GLSL_UNAVAILABLE_BINARY};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ProcessOptions options;
   options.setEnv = gl;
@@ -32,12 +34,11 @@ protected:
 };
 
 TEST_F(WithoutGLSL, TheManagerReportsTheMissingLanguageForTheVertexStage) {
-  copyShaderPair(directory_);
-  EXPECT_EQ(runWithoutGLSL({"files", directory_ + "/Quorvel.vert", directory_ + "/Quorvel.frag"}),
-            std::string("glsl: unavailable\n") + kNotAvailable +
-                "***COMPILER ERROR (Vertex Shader):\n"
-                "[e00] GLSL is not available!\n"
-                "result: null\nprograms: 0\n");
+  writeFile(directory_ + "/pair.vert", kGoodVertex);
+  writeFile(directory_ + "/pair.frag", kGoodFragment);
+  EXPECT_EQ(runWithoutGLSL({"files", directory_ + "/pair.vert", directory_ + "/pair.frag"}),
+            std::string("glsl: unavailable\n") + kNotAvailable + "***COMPILER ERROR (Vertex Shader):\n" + kNoGLSL +
+                "\nresult: null\nprograms: 0\n");
 }
 
 TEST_F(WithoutGLSL, TheFilesAreStillReadFirst) {
@@ -48,12 +49,9 @@ TEST_F(WithoutGLSL, TheFilesAreStillReadFirst) {
 }
 
 TEST_F(WithoutGLSL, AFragmentStageAloneIsTheOneReported) {
-  EXPECT_EQ(runWithoutGLSL({"fragment-only"}), std::string("glsl: unavailable\n") + kNotAvailable +
-                                                   "***GLSL Compiler Log (Vertex Shader):\n"
-                                                   "[e00] GLSL is not available!\n"
-                                                   "***COMPILER ERROR (Fragment Shader):\n"
-                                                   "[e00] GLSL is not available!\n"
-                                                   "result: null\nprograms: 0\n");
+  EXPECT_EQ(runWithoutGLSL({"fragment-only"}),
+            std::string("glsl: unavailable\n") + kNotAvailable + "***GLSL Compiler Log (Vertex Shader):\n" + kNoGLSL +
+                "\n***COMPILER ERROR (Fragment Shader):\n" + kNoGLSL + "\nresult: null\nprograms: 0\n");
 }
 
 TEST_F(WithoutGLSL, AStageLoadsItsFileButMakesNothingOfIt) {
@@ -63,14 +61,17 @@ TEST_F(WithoutGLSL, AStageLoadsItsFileButMakesNothingOfIt) {
             "handle: 0\n"
             "load: 0\n"
             "compile: false\n"
-            "log: [e00] GLSL is not available!\n");
+            "log: " +
+                kNoGLSL + "\n");
 }
 
 TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
   EXPECT_EQ(runWithoutGLSL({"program"}), std::string("glsl: unavailable\n") + kNotAvailable +
                                              "objects: 0\n"
                                              "link: false\n"
-                                             "log: [e00] GLSL is not available!\n"
+                                             "log: " +
+                                             kNoGLSL +
+                                             "\n"
                                              "setters: false false false false\n"
                                              "attribute: false\n"
                                              "locations: -1 -1\n"
@@ -81,7 +82,7 @@ TEST_F(WithoutGLSL, AProgramRefusesEverythingQuietly) {
 // functions leaves the library nothing to call in its place.
 TEST_F(WithoutGLSL, AMissingExtensionFunctionOnAnOlderGLCountsAsNoGLSL) {
   EXPECT_EQ(runWithoutGLSL({"program"}, {{"MESA_GL_VERSION_OVERRIDE", "1.5"},
-                                         {"QUORVEL_HIDDEN_GL_FUNCTION", "glCreateProgramObjectARB"}}),
+                                         {"GLSL_HIDDEN_GL_FUNCTION", "glCreateProgramObjectARB"}}),
             runWithoutGLSL({"program"}));
 }
 
@@ -96,7 +97,7 @@ public:
 class SwitchingGLSL : public ::testing::Test {
 protected:
   SwitchingGLSL() {
-    useGLContext();
+    useHiddenContext();
     clearGLErrors();
   }
   void TearDown() override {
@@ -113,7 +114,7 @@ TEST_F(SwitchingGLSL, AStageMadeWithoutGLSLHasNoObjectToAskLater) {
     vertex = new aVertexShader;
   }
   EXPECT_EQ(vertex->handle, 0u);
-  EXPECT_STREQ(vertex->getCompilerLog(), "[e01] Not a valid program object!");
+  EXPECT_STREQ(vertex->getCompilerLog(), glslErrorTexts[1]);
   delete vertex;
 }
 
@@ -126,7 +127,7 @@ TEST_F(SwitchingGLSL, AProgramMadeWithoutGLSLHasNoObjectToAskLater) {
   }
   EXPECT_EQ(log.withFlushes(), std::string(kNotAvailable) + LogCapture::kFlush);
   EXPECT_EQ(program->handle, 0u);
-  EXPECT_STREQ(program->getLinkerLog(), "[e02] Not a valid object!");
+  EXPECT_STREQ(program->getLinkerLog(), glslErrorTexts[2]);
   delete program;
 }
 

@@ -2,8 +2,8 @@
 // the GL objects behind them.
 #include <gtest/gtest.h>
 
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ glShaderObject* compiled(glShaderObject* stage, const char* source) {
 class Ownership : public ::testing::Test {
 protected:
   Ownership() {
-    useGLContext();
+    useHiddenContext();
     clearGLErrors();
   }
   void TearDown() override { EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)); }

@@ -29,9 +29,11 @@ GLuint compiledShader(GLenum stageType, const char* source) {
 // The GL counts the terminating NUL in a log's length; the text ends before it.
 std::string textBeforeNul(const std::string& buffer) { return buffer.substr(0, buffer.find('\0')); }
 
+std::string orStandIn(const std::string& log, const char* standIn) { return log.empty() ? standIn : log; }
+
 }  // namespace
 
-std::string mesaCompilerLog(GLenum stageType, const char* source) {
+std::string compilerMessages(GLenum stageType, const char* source) {
   GLuint shader = compiledShader(stageType, source);
   GLint length = 0;
   glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
@@ -41,7 +43,7 @@ std::string mesaCompilerLog(GLenum stageType, const char* source) {
   return textBeforeNul(log);
 }
 
-std::string mesaLinkerLog(const char* vertexSource, const char* fragmentSource) {
+std::string linkerMessages(const char* vertexSource, const char* fragmentSource) {
   GLuint program = glCreateProgram();
   const std::pair<GLenum, const char*> stages[] = {{GL_VERTEX_SHADER, vertexSource},
                                                    {GL_FRAGMENT_SHADER, fragmentSource}};
@@ -60,7 +62,13 @@ std::string mesaLinkerLog(const char* vertexSource, const char* fragmentSource) 
   return textBeforeNul(log);
 }
 
-std::string logOrStandIn(const std::string& log, const char* standIn) { return log.empty() ? standIn : log; }
+std::string compilerLog(GLenum stageType, const char* source) {
+  return orStandIn(compilerMessages(stageType, source), glslErrorTexts[6]);
+}
+
+std::string linkerLog(const char* vertexSource, const char* fragmentSource) {
+  return orStandIn(linkerMessages(vertexSource, fragmentSource), glslErrorTexts[5]);
+}
 
 std::vector<GLuint> attachedShaders(GLuint program) {
   GLuint names[8] = {};

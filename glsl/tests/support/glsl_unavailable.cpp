@@ -1,15 +1,19 @@
 // Runs the shader library on the GL it is given and prints what it writes and
 // returns, so that tests can watch it on a GL without the shading language
 // (Mesa's switches only take effect in a fresh process) or without one of its
-// functions (QUORVEL_HIDDEN_GL_FUNCTION, hidden_gl_function.c). The first line says
+// functions (GLSL_HIDDEN_GL_FUNCTION, hidden_gl_function.c). The first line says
 // whether the probe found the shading language; the start-up report itself
 // is left out. Scenarios: "stage FILE", "program", "files VERT FRAG",
 // "fragment-only".
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
 #include <iostream>
 #include <sstream>
 #include <string>
 
-#include "gl_context.h"
+#include "glsl.h"
+#include "hidden_context.h"
 
 namespace {
 

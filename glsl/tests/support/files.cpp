@@ -11,7 +11,7 @@ std::string makeTempDir() {
   std::filesystem::path base = std::filesystem::temp_directory_path();
   // create_directory is false for a name that exists: then another is drawn.
   for (;;) {
-    std::filesystem::path path = base / ("quorvel-test-" + std::to_string(random()));
+    std::filesystem::path path = base / ("glsl-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(path)) return path.string();
   }
 }
@@ -26,10 +26,4 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary);
   file << text;
-}
-
-void copyShaderPair(const std::string& directory) {
-  for (const char* name : {"Quorvel.vert", "Quorvel.frag"}) {
-    writeFile(directory + "/" + name, readFile(std::string(QUORVEL_SHADER_DIR) + "/" + name));
-  }
 }

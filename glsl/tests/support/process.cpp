@@ -42,7 +42,7 @@ std::map<int, std::string>& outputFiles() {
 }  // namespace
 
 int startProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
-  char path[] = "/tmp/quorvel-output-XXXXXX";
+  char path[] = "/tmp/glsl-test-output-XXXXXX";
   int outputFd = mkstemp(path);
   std::fflush(nullptr);
   int pid = fork();

@@ -1,7 +1,7 @@
 // Captures what the standard output stream receives and where it was
 // flushed, so a test can tell an end of line with flush from a bare "\n".
-#ifndef QUORVEL_TEST_LOG_CAPTURE_H
-#define QUORVEL_TEST_LOG_CAPTURE_H
+#ifndef GLSL_TEST_LOG_CAPTURE_H
+#define GLSL_TEST_LOG_CAPTURE_H
 
 #include <iostream>
 #include <streambuf>

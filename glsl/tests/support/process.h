@@ -1,6 +1,6 @@
 // Runs a program as a child process, the way a user or a script would.
-#ifndef QUORVEL_TEST_PROCESS_H
-#define QUORVEL_TEST_PROCESS_H
+#ifndef GLSL_TEST_PROCESS_H
+#define GLSL_TEST_PROCESS_H
 
 #include <map>
 #include <string>

@@ -11,8 +11,8 @@
 #endif
 
 #include "files.h"
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ TEST_F(ShaderFiles, SetSourceAfterALoadPointsAtTheCallersText) {
 }
 
 TEST_F(ShaderFiles, ANullSourceDoesNotCompile) {
-  useGLContext();
+  useHiddenContext();
   aVertexShader vertex;
   EXPECT_FALSE(vertex.compile());
   EXPECT_FALSE(vertex.compiled);

@@ -2,7 +2,9 @@
 // reports, as they reach the log.
 #include <gtest/gtest.h>
 
-#include "gl_context.h"
+#include "glsl.h"
+#include "hidden_context.h"
+#include "log_capture.h"
 
 #ifndef _WIN32
 #include "process.h"
@@ -16,7 +18,7 @@ namespace {
 const char* const kMesaReportStart = "OpenGL Vendor: Mesa";
 
 std::string runReport(std::map<std::string, std::string> env, const std::string& scenario = "") {
-  std::vector<std::string> argv{std::string(QUORVEL_TOOL_DIR) + "/gl_report"};
+  std::vector<std::string> argv{GL_REPORT_BINARY};
   if (!scenario.empty()) argv.push_back(scenario);
   ProcessOptions options;
   options.setEnv = std::move(env);
@@ -27,7 +29,7 @@ std::string runReport(std::map<std::string, std::string> env, const std::string&
 
 // The three report lines as the GL itself gives them.
 std::string implementationReport() {
-  useGLContext();
+  useHiddenContext();
   auto text = [](GLenum name) { return std::string(reinterpret_cast<const char*>(glGetString(name))); };
   return "OpenGL Vendor: " + text(GL_VENDOR) + "\nOpenGL Renderer: " + text(GL_RENDERER) +
          "\nOpenGL Version: " + text(GL_VERSION) + "\n\n";
@@ -63,7 +65,7 @@ TEST(GLReport, AVersionOnePointFiveGLGetsItsOwnVersionLine) {
 #endif
 
 TEST(GLReport, ASecondStartWritesNothing) {
-  useGLContext();
+  useHiddenContext();
   LogCapture capture;
   EXPECT_TRUE(initGLExtensions());
   EXPECT_TRUE(probeGLSL());
@@ -73,7 +75,7 @@ TEST(GLReport, ASecondStartWritesNothing) {
 }
 
 TEST(GLErrorReport, NothingPendingWritesNothing) {
-  useGLContext();
+  useHiddenContext();
   while (glGetError() != GL_NO_ERROR) {
   }
   LogCapture capture;
@@ -82,7 +84,7 @@ TEST(GLErrorReport, NothingPendingWritesNothing) {
 }
 
 TEST(GLErrorReport, APendingErrorGetsOneExactLine) {
-  useGLContext();
+  useHiddenContext();
   glEnable(0xFFFF);  // not a capability: GL_INVALID_ENUM
   LogCapture capture;
   EXPECT_TRUE(reportGLErrors("glsl", 42));

@@ -5,8 +5,8 @@
 #include <functional>
 #include <regex>
 
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ std::vector<GLfloat> readBack(glShader& program, const SetterCase& setter) {
 class Programs : public ::testing::Test {
 protected:
   Programs() {
-    useGLContext();
+    useHiddenContext();
     glUseProgram(0);
     clearGLErrors();
   }
@@ -320,7 +320,7 @@ TEST_F(Stages, AFailedRelinkKeepsTheProgramLinked) {
 }
 
 TEST(VertexAttributes, EachSetterFillsTheRestWithTheDefaults) {
-  useGLContext();
+  useHiddenContext();
   glShader program;
   const std::vector<std::vector<GLfloat>> expected = {
       {0.5f, 0, 0, 1}, {0.5f, 1.5f, 0, 1}, {0.5f, 1.5f, 2.5f, 1}, {0.5f, 1.5f, 2.5f, 3.5f}};

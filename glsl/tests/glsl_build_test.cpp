@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "files.h"
-#include "gl_context.h"
 #include "glsl_support.h"
+#include "hidden_context.h"
 
 namespace {
 
@@ -15,12 +15,9 @@ const char* const kBrokenFragment =
     "void main() { gl_FragColor = vec4(1.0) }\n";
 
 const std::string kFlush = LogCapture::kFlush;
-const char* const kNoCompilerLog = "[e06] Compiler log is not available!";
-const char* const kNoLinkerLog = "[e05] Linker log is not available!";
-
-std::string compilerLog(GLenum stageType, const char* source) {
-  return logOrStandIn(mesaCompilerLog(stageType, source), kNoCompilerLog);
-}
+// The library's stand-ins where the GL has no log.
+const char* const kNoCompilerLog = glslErrorTexts[6];
+const char* const kNoLinkerLog = glslErrorTexts[5];
 
 std::string vertexSection(const char* source) {
   return "***GLSL Compiler Log (Vertex Shader):\n" + compilerLog(GL_VERTEX_SHADER, source) + "\n";
@@ -32,7 +29,7 @@ std::string fragmentSection(const char* source) {
 
 class Building : public ::testing::Test {
 protected:
-  Building() { useGLContext(); }
+  Building() { useHiddenContext(); }
   ~Building() override {
     for (glShader* program : std::vector<glShader*>(manager_.programs)) manager_.freeProgram(program);
     std::filesystem::remove_all(directory_);
@@ -57,8 +54,7 @@ TEST_F(Building, TwoGoodFilesGiveTheThreeLogSectionsInOrder) {
   glShader* program = manager_.loadFromFiles(vert.c_str(), frag.c_str());
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(log.withFlushes(), vertexSection(kGoodVertex) + fragmentSection(kGoodFragment) + "***GLSL Linker Log:\n" +
-                                   logOrStandIn(mesaLinkerLog(kGoodVertex, kGoodFragment), kNoLinkerLog) + "\n" +
-                                   kFlush);
+                                   linkerLog(kGoodVertex, kGoodFragment) + "\n" + kFlush);
   EXPECT_EQ(manager_.programs, std::vector<glShader*>{program});
   EXPECT_TRUE(program->linked);
   EXPECT_TRUE(program->owns_objects);
@@ -80,7 +76,7 @@ TEST_F(Building, ProgramsAreKeptInTheOrderOfBuilding) {
 TEST_F(Building, ABrokenVertexShaderStopsAtItsCompilerMessages) {
   LogCapture log;
   EXPECT_EQ(manager_.loadFromMemory(kBrokenVertex, kGoodFragment), nullptr);
-  std::string messages = mesaCompilerLog(GL_VERTEX_SHADER, kBrokenVertex);
+  std::string messages = compilerMessages(GL_VERTEX_SHADER, kBrokenVertex);
   ASSERT_NE(messages.find("error"), std::string::npos) << messages;
   EXPECT_EQ(log.withFlushes(), "***COMPILER ERROR (Vertex Shader):\n" + messages + "\n" + kFlush);
   EXPECT_TRUE(manager_.programs.empty());
@@ -90,14 +86,14 @@ TEST_F(Building, ABrokenFragmentShaderFollowsTheVertexSection) {
   LogCapture log;
   EXPECT_EQ(manager_.loadFromMemory(kGoodVertex, kBrokenFragment), nullptr);
   EXPECT_EQ(log.withFlushes(), vertexSection(kGoodVertex) + "***COMPILER ERROR (Fragment Shader):\n" +
-                                   mesaCompilerLog(GL_FRAGMENT_SHADER, kBrokenFragment) + "\n" + kFlush);
+                                   compilerMessages(GL_FRAGMENT_SHADER, kBrokenFragment) + "\n" + kFlush);
   EXPECT_TRUE(manager_.programs.empty());
 }
 
 TEST_F(Building, AnUnresolvedFunctionFailsTheLinkWithTheLinkersMessages) {
   LogCapture log;
   EXPECT_EQ(manager_.loadFromMemory(kUnresolvedVertex, kGoodFragment), nullptr);
-  std::string messages = mesaLinkerLog(kUnresolvedVertex, kGoodFragment);
+  std::string messages = linkerMessages(kUnresolvedVertex, kGoodFragment);
   ASSERT_NE(messages.find("shift"), std::string::npos) << messages;
   EXPECT_EQ(log.withFlushes(), vertexSection(kUnresolvedVertex) + fragmentSection(kGoodFragment) +
                                    "**linker error**\n**LINKER ERROR\n" + messages + "\n" + kFlush);
@@ -131,8 +127,7 @@ TEST_F(Building, AVertexShaderAloneStillGetsTheFragmentSection) {
   LogCapture log;
   ASSERT_NE(manager_.loadFromFiles(vert.c_str(), nullptr), nullptr);
   EXPECT_EQ(log.text(), vertexSection(kGoodVertex) + "***GLSL Compiler Log (Fragment Shader):\n" + kNoCompilerLog +
-                            "\n***GLSL Linker Log:\n" +
-                            logOrStandIn(mesaLinkerLog(kGoodVertex, nullptr), kNoLinkerLog) + "\n");
+                            "\n***GLSL Linker Log:\n" + linkerLog(kGoodVertex, nullptr) + "\n");
 }
 
 TEST_F(Building, AMissingVertexFileIsTheOnlyThingReported) {
@@ -159,22 +154,22 @@ TEST_F(Building, AnEmptyFragmentFileCannotBeLoaded) {
 }
 
 TEST(StageCompile, EachFailedCompileHandsOutTheGLsNewMessages) {
-  useGLContext();
+  useHiddenContext();
   aFragmentShader fragment;
   fragment.setSource(kBrokenFragment);
   LogCapture log;
   EXPECT_FALSE(fragment.compile());
-  EXPECT_EQ(fragment.getCompilerLog(), mesaCompilerLog(GL_FRAGMENT_SHADER, kBrokenFragment));
+  EXPECT_EQ(fragment.getCompilerLog(), compilerMessages(GL_FRAGMENT_SHADER, kBrokenFragment));
 
   const char* undeclared = "#version 120\nvoid main() { gl_FragColor = colour; }\n";
   fragment.setSource(undeclared);
   EXPECT_FALSE(fragment.compile());
-  EXPECT_EQ(fragment.getCompilerLog(), mesaCompilerLog(GL_FRAGMENT_SHADER, undeclared));
+  EXPECT_EQ(fragment.getCompilerLog(), compilerMessages(GL_FRAGMENT_SHADER, undeclared));
   EXPECT_EQ(log.text(), "");
 }
 
 TEST(StageCompile, AnEmptyGLLogLeavesTheEarlierTextInPlace) {
-  useGLContext();
+  useHiddenContext();
   aFragmentShader fragment;
   fragment.setSource(kBrokenFragment);
   ASSERT_FALSE(fragment.compile());
@@ -189,16 +184,15 @@ TEST(StageCompile, AnEmptyGLLogLeavesTheEarlierTextInPlace) {
 }
 
 TEST(StageCompile, AGoodShaderWithoutMessagesGetsTheStandIn) {
-  useGLContext();
+  useHiddenContext();
   aVertexShader vertex;
   vertex.setSource(kGoodVertex);
   ASSERT_TRUE(vertex.compile());
-  EXPECT_STREQ(vertex.getCompilerLog(),
-               logOrStandIn(mesaCompilerLog(GL_VERTEX_SHADER, kGoodVertex), kNoCompilerLog).c_str());
+  EXPECT_STREQ(vertex.getCompilerLog(), compilerLog(GL_VERTEX_SHADER, kGoodVertex).c_str());
 }
 
 TEST(ProgramLink, AFailedLinkWritesOneLineAndLeavesTheLogToTheCaller) {
-  useGLContext();
+  useHiddenContext();
   aVertexShader vertex;
   vertex.setSource(kUnresolvedVertex);
   ASSERT_TRUE(vertex.compile());
@@ -208,7 +202,7 @@ TEST(ProgramLink, AFailedLinkWritesOneLineAndLeavesTheLogToTheCaller) {
   EXPECT_FALSE(program.link());
   EXPECT_FALSE(program.linked);
   EXPECT_EQ(log.withFlushes(), "**linker error**\n");
-  EXPECT_EQ(program.getLinkerLog(), mesaLinkerLog(kUnresolvedVertex, nullptr));
+  EXPECT_EQ(program.getLinkerLog(), linkerMessages(kUnresolvedVertex, nullptr));
 }
 
 }  // namespace

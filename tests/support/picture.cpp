@@ -1,7 +1,10 @@
-#include "screenshot.h"
+#include "picture.h"
 
+#include <GL/glew.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 #include "process.h"
@@ -55,4 +58,37 @@ Picture takeScreenshot(const std::string& windowId, std::string* failure) {
 
 Picture readPicture(const std::string& imagePath, std::string* failure) {
   return runToPicture({"convert", imagePath}, failure);
+}
+
+double luma(const Pixel& p) { return 0.299 * p.r + 0.587 * p.g + 0.114 * p.b; }
+
+Picture readFramebuffer(int width, int height) {
+  glFinish();
+  Picture picture;
+  picture.width = width;
+  picture.height = height;
+  std::vector<unsigned char> bottomUp(static_cast<size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  // The GL's rows run from the bottom up.
+  for (int y = height - 1; y >= 0; --y) {
+    const unsigned char* rgb = &bottomUp[static_cast<size_t>(y) * width * 3];
+    for (int x = 0; x < width; ++x, rgb += 3) picture.pixels.push_back({rgb[0], rgb[1], rgb[2]});
+  }
+  return picture;
+}
+
+PictureDifference compare(const Picture& a, const Picture& b, int tolerance) {
+  if (a.width != b.width || a.height != b.height) return {256, 1.0};
+  PictureDifference difference;
+  size_t beyond = 0;
+  for (size_t i = 0; i < a.pixels.size(); ++i) {
+    const Pixel& p = a.pixels[i];
+    const Pixel& q = b.pixels[i];
+    int largest = std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
+    difference.largest = std::max(difference.largest, largest);
+    beyond += largest > tolerance;
+  }
+  if (!a.pixels.empty()) difference.share = static_cast<double>(beyond) / static_cast<double>(a.pixels.size());
+  return difference;
 }

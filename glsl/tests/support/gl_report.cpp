@@ -1,9 +1,13 @@
 // Prints what the library writes at start-up on the GL it is given, so that
 // tests can run it under Mesa's switches for other GLs. With the argument
 // "probe-first" the shading-language probe comes before the loader's start.
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
 #include <cstring>
 
-#include "gl_context.h"
+#include "glsl.h"
+#include "hidden_context.h"
 
 int main(int argc, char** argv) {
   if (!openHiddenContext()) return 1;
