@@ -19,7 +19,9 @@ constexpr const char* kSceneUniforms[] = {kUseNoise, kPermTexture, kGradTexture,
                                           kRotCol2,  kRotCol3,     kLightPos,    kZPosition};
 
 // The volume that drawScene slices: kSliceCount slices of kGridSize by
-// kGridSize points, spread evenly over a cube of side kVolumeExtent.
+// kGridSize points, spread evenly over a cube of side kVolumeExtent. The
+// pair's stages assume the same steps, which tests/pair_constants_test.cpp
+// compares.
 constexpr int kSliceCount = 32;
 constexpr int kGridSize = 32;
 constexpr float kVolumeExtent = 3.0f;
