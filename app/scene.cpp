@@ -73,14 +73,14 @@ void drawAxes() {
 
 void setCloudUniforms() {
   const float* m = rotationMatrix;
-  cloudShader->setUniform1i("useNoise", dragging ? 0 : 1);
-  cloudShader->setUniform1i("permTexture", 0);
-  cloudShader->setUniform1i("gradTexture", 1);
-  cloudShader->setUniform4f("rotCol0", m[0], m[1], m[2], m[3]);
-  cloudShader->setUniform4f("rotCol1", m[4], m[5], m[6], m[7]);
-  cloudShader->setUniform4f("rotCol2", m[8], m[9], m[10], m[11]);
-  cloudShader->setUniform4f("rotCol3", m[12], m[13], m[14], m[15]);
-  cloudShader->setUniform3f("lightPos", -1.0f, 1.0f, -1.0f);
+  cloudShader->setUniform1i(kUseNoise, dragging ? 0 : 1);
+  cloudShader->setUniform1i(kPermTexture, 0);
+  cloudShader->setUniform1i(kGradTexture, 1);
+  cloudShader->setUniform4f(kRotCol0, m[0], m[1], m[2], m[3]);
+  cloudShader->setUniform4f(kRotCol1, m[4], m[5], m[6], m[7]);
+  cloudShader->setUniform4f(kRotCol2, m[8], m[9], m[10], m[11]);
+  cloudShader->setUniform4f(kRotCol3, m[12], m[13], m[14], m[15]);
+  cloudShader->setUniform3f(kLightPos, -1.0f, 1.0f, -1.0f);
 }
 
 }  // namespace
@@ -90,9 +90,9 @@ void drawScene() {
   cloudShader->bind();
   setCloudUniforms();
 #ifdef __EMSCRIPTEN__
-  drawSliceBuffers(32, 32, 3.0f);
+  drawSliceBuffers(kSliceCount, kGridSize, kVolumeExtent);
 #else
-  drawSlices(32, 32, 3.0f);
+  drawSlices(kSliceCount, kGridSize, kVolumeExtent);
 #endif
   cloudShader->unbind();
 }
@@ -107,7 +107,7 @@ void drawSlices(int sliceCount, int gridSize, float extent) {
     float z = start + static_cast<float>(slice) * sliceStep;
     glPushMatrix();
     glTranslatef(0, 0, z);
-    cloudShader->setUniform1f("zPosition", z);
+    cloudShader->setUniform1f(kZPosition, z);
     for (int row = 0; row + 1 < gridSize; ++row) {
       float yLow = start + static_cast<float>(row) * cellStep;
       float yHigh = start + static_cast<float>(row + 1) * cellStep;
@@ -203,7 +203,7 @@ void drawSliceBuffers(int sliceCount, int gridSize, float extent) {
     float z = start + static_cast<float>(slice) * sliceStep;
     glPushMatrix();
     glTranslatef(0, 0, z);
-    cloudShader->setUniform1f("zPosition", z);
+    cloudShader->setUniform1f(kZPosition, z);
     glDrawElements(GL_TRIANGLES, grid.indexCount, GL_UNSIGNED_SHORT, nullptr);
     glPopMatrix();
   }

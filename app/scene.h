@@ -2,6 +2,30 @@
 #ifndef QUORVEL_SCENE_H
 #define QUORVEL_SCENE_H
 
+// The uniforms that the scene sets on the cloud program, by the names that a
+// pair declares them with.
+constexpr char kUseNoise[] = "useNoise";
+constexpr char kPermTexture[] = "permTexture";
+constexpr char kGradTexture[] = "gradTexture";
+constexpr char kRotCol0[] = "rotCol0";
+constexpr char kRotCol1[] = "rotCol1";
+constexpr char kRotCol2[] = "rotCol2";
+constexpr char kRotCol3[] = "rotCol3";
+constexpr char kLightPos[] = "lightPos";
+constexpr char kZPosition[] = "zPosition";
+// All of them in the order of the sets: the others once a frame, then
+// kZPosition once a slice.
+constexpr const char* kSceneUniforms[] = {kUseNoise, kPermTexture, kGradTexture, kRotCol0,  kRotCol1,
+                                          kRotCol2,  kRotCol3,     kLightPos,    kZPosition};
+
+// The volume that drawScene slices: kSliceCount slices of kGridSize by
+// kGridSize points, spread evenly over a cube of side kVolumeExtent. The
+// pair's stages assume the same steps, which tests/pair_constants_test.cpp
+// compares.
+constexpr int kSliceCount = 32;
+constexpr int kGridSize = 32;
+constexpr float kVolumeExtent = 3.0f;
+
 // The fixed GL state the scene is drawn with: blending back to front over a
 // blue sky, depth test and back-face culling.
 void initGLState();

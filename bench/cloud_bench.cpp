@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "pass_through.h"
 #include "scene.h"
 #include "state.h"
 #include "textures.h"
@@ -51,7 +50,8 @@ bool openSurface(Surface* surface, const std::string& pairDir) {
   std::string vertexPath = pairDir + "/Quorvel.vert";
   std::string fragmentPath = pairDir + "/Quorvel.frag";
   surface->clouds = shaderManager.loadFromFiles(vertexPath.c_str(), fragmentPath.c_str());
-  surface->passThrough = shaderManager.loadFromMemory(kPassThroughVertex, kPassThroughFragment);
+  surface->passThrough =
+      shaderManager.loadFromFiles(QUORVEL_PASS_THROUGH_DIR "/Quorvel.vert", QUORVEL_PASS_THROUGH_DIR "/Quorvel.frag");
   createPermTexture(&permTextureId);
   createGradTexture(&gradTextureId);
   glfwSwapInterval(0);

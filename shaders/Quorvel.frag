@@ -30,7 +30,8 @@ varying float sliceDepth;
 const float TEXEL = 1.0 / 256.0;
 // Texture bytes hold a gradient component g as g * 64 + 64.
 const float GRADIENT_SCALE = 255.0 / 64.0;
-// The vertex stage bounds the cloud with these: keep them equal there.
+// The vertex stage bounds the cloud with these, and defines them again;
+// tests/pair_constants_test.cpp fails when the two stages' values differ.
 const float LUMP_AMPLITUDE = 0.38;
 const float LUMP_TAPER = 0.18;
 const float FINE_AMPLITUDE = 0.09;
@@ -50,7 +51,8 @@ const float FINE_FREQUENCY = 5.3;
 // Depth over which the cloud goes from clear to fully dense: sharp enough
 // for a crisp, bright outline, wide enough for a pixel or two of fringe.
 const float SOFT_EDGE = 0.015;
-// Optical depth per unit of path at full density.
+// Optical depth per unit of path at full density, on the way to the eye;
+// the vertex stage's, for sunlight, is lower by design.
 const float EXTINCTION = 40.0;
 // Extra sunlight where the view grazes the cloud, and the exposure that
 // rolls the brightest light off instead of clipping it to flat white.

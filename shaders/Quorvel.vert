@@ -45,8 +45,12 @@ varying vec2 lightShares;
 // stage writes: the clip-space depth below is not a depth.
 varying float sliceDepth;
 
+// The scene's slices stand SLICE_STEP apart in depth, from -HALF_EXTENT to
+// HALF_EXTENT, and their grid points CELL apart across them;
+// tests/pair_constants_test.cpp fails when these are not the scene's.
 const float SLICE_STEP = 3.0 / 31.0;
 const float CELL = 3.0 / 31.0;
+const float HALF_EXTENT = 1.5;
 const float TEXEL = 1.0 / 256.0;
 // Texture bytes hold a gradient component g as g * 64 + 64.
 const float GRADIENT_SCALE = 255.0 / 64.0;
@@ -305,7 +309,7 @@ void main() {
   sliceDepth = gl_Position.z / gl_Position.w;
   // The drag preview draws every other slice, each standing for two.
   float detail = float(useNoise);
-  float slice = floor((zPosition + 1.5) / SLICE_STEP + 0.5);
+  float slice = floor((zPosition + HALF_EXTENT) / SLICE_STEP + 0.5);
   if ((1.0 - detail) * mod(slice, 2.0) > 0.5) {
     leaveOut();
     return;

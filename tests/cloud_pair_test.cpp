@@ -23,9 +23,6 @@
 
 namespace {
 
-const char* const kUniforms[] = {"zPosition", "useNoise", "permTexture", "gradTexture", "rotCol0",
-                                 "rotCol1",   "rotCol2",  "rotCol3",     "lightPos"};
-
 // Turns as (angleX, angleY) in degrees: at rest, a quarter and a half turn
 // about the vertical, a tilt, and two oblique ones.
 const float kTurns[][2] = {{0, 0}, {0, 90}, {0, 180}, {90, 0}, {45, 45}, {-60, 135}};
@@ -115,7 +112,7 @@ Picture drawFrame(glShader* program, bool dragFrame) {
 TEST(CloudPair, EveryUniformTheSceneSetsIsActive) {
   glShader* program = shippedPair();
   ASSERT_NE(program, nullptr);
-  for (const char* name : kUniforms) EXPECT_GE(glGetUniformLocation(program->handle, name), 0) << name;
+  for (const char* name : kSceneUniforms) EXPECT_GE(glGetUniformLocation(program->handle, name), 0) << name;
   // Set by a parent test whose GL should take shading language 1.10 only.
   if (std::getenv("QUORVEL_GLSL_110_ONLY")) {
     aVertexShader newer;
@@ -237,7 +234,7 @@ TEST(CloudPicture, SliceBuffersDrawTheSamePictureAsImmediateMode) {
     // The uniforms of that frame stay with the program.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     program->bind();
-    drawSliceBuffers(32, 32, 3.0f);
+    drawSliceBuffers(kSliceCount, kGridSize, kVolumeExtent);
     program->unbind();
     Picture buffered = readFrame();
     EXPECT_EQ(compare(immediate, buffered).largest, 0) << turn[0] << ", " << turn[1];

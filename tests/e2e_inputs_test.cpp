@@ -11,6 +11,7 @@
 #include "app_session.h"
 #include "expected_log.h"
 #include "glsl.h"
+#include "scene.h"
 
 namespace {
 
@@ -204,10 +205,10 @@ TEST(ShaderUniformsWhileRunning, APairLackingUniformsRunsAndNamesThemEveryFrame)
   expectEndedWith(runForFrames(app), 0);
 
   std::string frame;
-  for (const char* name : {"permTexture", "gradTexture", "rotCol0", "rotCol1", "rotCol2", "rotCol3"}) {
-    frame += notFound(name);
+  for (const std::string name : kSceneUniforms) {
+    if (name != kUseNoise && name != kLightPos && name != kZPosition) frame += notFound(name);
   }
-  for (int slice = 0; slice < 32; ++slice) frame += notFound("zPosition");
+  for (int slice = 0; slice < kSliceCount; ++slice) frame += notFound(kZPosition);
   std::string start = startupReport() + buildSections(kPlainVertex, fragment);
   std::string log = app.log();
   ASSERT_EQ(log.substr(0, start.size()), start);

@@ -9,7 +9,7 @@
 
 #include "app_session.h"
 #include "expected_log.h"
-#include "pass_through.h"
+#include "files.h"
 #include "picture.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 // The pass-through vertex stage keeps every uniform the program sets
 // active, so the log takes no line per frame; the slices come out in one
 // opaque colour.
-const std::string kFlatVertex = kPassThroughVertex;
+const std::string kFlatVertex = readFile(QUORVEL_PASS_THROUGH_DIR "/Quorvel.vert");
 // The same length, so only the write time tells the second save from the first.
 const std::string kRedFragment = "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n";
 const std::string kGreenFragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n";

@@ -210,8 +210,13 @@ std::vector<std::string> uniformSets(const Frame& frame) {
   return sets;
 }
 
+// A set as uniformSets gives it.
+std::string uniformSet(const char* call, const char* uniform, const std::string& values) {
+  return std::string(call) + " " + uniform + " " + values;
+}
+
 std::vector<std::string> zPositionSets(const Frame& frame) {
-  const std::string prefix = "glUniform1f zPosition ";
+  const std::string prefix = uniformSet("glUniform1f", kZPosition, "");
   std::vector<std::string> zs;
   for (const std::string& set : uniformSets(frame)) {
     if (set.compare(0, prefix.size(), prefix) == 0) zs.push_back(set.substr(prefix.size()));
@@ -312,22 +317,25 @@ TEST_F(SceneFrames, AtRestTheUniformsGoInOrderWithNoiseOnAndIdentityColumns) {
   std::vector<std::string> sets = uniformSets(atRest());
   ASSERT_EQ(sets.size(), 8u + 32u);
   EXPECT_EQ(std::vector<std::string>(sets.begin(), sets.begin() + 8),
-            (std::vector<std::string>{"glUniform1i useNoise 1", "glUniform1i permTexture 0",
-                                      "glUniform1i gradTexture 1", "glUniform4f rotCol0 1, 0, 0, 0",
-                                      "glUniform4f rotCol1 0, 1, 0, 0", "glUniform4f rotCol2 0, 0, 1, 0",
-                                      "glUniform4f rotCol3 0, 0, 0, 1", "glUniform3f lightPos -1, 1, -1"}));
+            (std::vector<std::string>{
+                uniformSet("glUniform1i", kUseNoise, "1"), uniformSet("glUniform1i", kPermTexture, "0"),
+                uniformSet("glUniform1i", kGradTexture, "1"), uniformSet("glUniform4f", kRotCol0, "1, 0, 0, 0"),
+                uniformSet("glUniform4f", kRotCol1, "0, 1, 0, 0"), uniformSet("glUniform4f", kRotCol2, "0, 0, 1, 0"),
+                uniformSet("glUniform4f", kRotCol3, "0, 0, 0, 1"), uniformSet("glUniform3f", kLightPos, "-1, 1, -1")}));
 }
 
 // The helper sets the matrix elements to 0.5, 1.5, ... 15.5 for its drag.
 TEST_F(SceneFrames, WhileDraggingNoiseIsOffAndTheColumnsFollowTheMatrix) {
   std::vector<std::string> sets = uniformSets(dragging());
   ASSERT_EQ(sets.size(), 8u + 32u);
-  EXPECT_EQ(
-      std::vector<std::string>(sets.begin(), sets.begin() + 8),
-      (std::vector<std::string>{"glUniform1i useNoise 0", "glUniform1i permTexture 0", "glUniform1i gradTexture 1",
-                                "glUniform4f rotCol0 0.5, 1.5, 2.5, 3.5", "glUniform4f rotCol1 4.5, 5.5, 6.5, 7.5",
-                                "glUniform4f rotCol2 8.5, 9.5, 10.5, 11.5",
-                                "glUniform4f rotCol3 12.5, 13.5, 14.5, 15.5", "glUniform3f lightPos -1, 1, -1"}));
+  EXPECT_EQ(std::vector<std::string>(sets.begin(), sets.begin() + 8),
+            (std::vector<std::string>{
+                uniformSet("glUniform1i", kUseNoise, "0"), uniformSet("glUniform1i", kPermTexture, "0"),
+                uniformSet("glUniform1i", kGradTexture, "1"), uniformSet("glUniform4f", kRotCol0, "0.5, 1.5, 2.5, 3.5"),
+                uniformSet("glUniform4f", kRotCol1, "4.5, 5.5, 6.5, 7.5"),
+                uniformSet("glUniform4f", kRotCol2, "8.5, 9.5, 10.5, 11.5"),
+                uniformSet("glUniform4f", kRotCol3, "12.5, 13.5, 14.5, 15.5"),
+                uniformSet("glUniform3f", kLightPos, "-1, 1, -1")}));
 }
 
 TEST_F(SceneFrames, UniformsAndSlicesLieBetweenBindAndUnbind) {

@@ -15,17 +15,13 @@ function writePair(stages) {
 }
 
 // The native benchmark's pass-through pair (the same uniforms, one constant
-// colour, nothing culled), taken from its source so that every benchmark
+// colour, nothing culled), read from its folder so that every benchmark
 // times the same floor. The web's shading language takes no #version line,
 // and the desktop's 1.10 needs none for these stages.
 export function passThroughPair() {
-  const source = fs.readFileSync(path.join(repo, 'bench/pass_through.h'), 'utf8');
-  const stage = (name) => {
-    const text = new RegExp(`${name} = R"\\(([^]*?)\\)";`).exec(source)?.[1];
-    if (!text) throw new Error(`bench/pass_through.h holds no ${name}`);
-    return text.replace(/^#version .*\n/, '');
-  };
-  return writePair({ 'Quorvel.vert': stage('kPassThroughVertex'), 'Quorvel.frag': stage('kPassThroughFragment') });
+  const stage = (name) =>
+    fs.readFileSync(path.join(repo, 'bench/pass-through-pair', name), 'utf8').replace(/^#version .*\n/, '');
+  return writePair({ 'Quorvel.vert': stage('Quorvel.vert'), 'Quorvel.frag': stage('Quorvel.frag') });
 }
 
 const shipped = (stage) => fs.readFileSync(path.join(repo, 'shaders', stage), 'utf8');

@@ -1,11 +1,10 @@
-// The pass-through pair: the cloud pair's uniforms, all of them active,
-// and one constant colour. The benchmark times the
-// floor of any pair with it, the tests draw flat slices with its vertex stage, and the
-// browser check reads it from here.
-#ifndef QUORVEL_PASS_THROUGH_H
-#define QUORVEL_PASS_THROUGH_H
-
-const char* const kPassThroughVertex = R"(#version 120
+#version 120
+// The pass-through pair, vertex stage: the slices where the scene puts them,
+// and every one of the cloud pair's uniforms declared and active, so that a
+// frame sets and looks up what a cloud frame does and logs nothing. The
+// benchmark times the floor of any pair with this pair, the reload test draws
+// flat slices with this stage, and the browser checks give the pair to the
+// page as a pair of its own.
 uniform float zPosition;
 uniform int useNoise;
 uniform sampler2D permTexture;
@@ -21,10 +20,3 @@ void main() {
     gl_Position = t + rotCol2 + rotCol3 + vec4(lightPos, zPosition);
   }
 }
-)";
-
-const char* const kPassThroughFragment = R"(#version 120
-void main() { gl_FragColor = vec4(0.9, 0.9, 0.9, 0.5); }
-)";
-
-#endif
