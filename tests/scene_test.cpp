@@ -16,6 +16,7 @@
 
 #include "gl_context.h"
 #include "gl_trace.h"
+#include "picture.h"
 #include "web/axes.h"
 
 namespace {
@@ -102,9 +103,9 @@ TEST(SceneCamera, AZeroHeightDrawingAreaCountsAsOnePixelHigh) {
 }
 
 // The axes turned as a drag turns them, drawn by `draw` over the sky in the
-// scene's GL state; the window's RGB bytes.
+// scene's GL state.
 template <typename Draw>
-std::vector<unsigned char> axesPicture(float turnX, float turnY, Draw draw) {
+Picture axesPicture(float turnX, float turnY, Draw draw) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   setupCamera();
   glPushMatrix();
@@ -112,10 +113,7 @@ std::vector<unsigned char> axesPicture(float turnX, float turnY, Draw draw) {
   glRotatef(turnY, 0, 1, 0);
   draw();
   glPopMatrix();
-  std::vector<unsigned char> rgb(size_t{400} * 300 * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, 400, 300, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  return rgb;
+  return readFramebuffer(400, 300);
 }
 
 // WebGL has no smooth lines, so the browser draws each axis as a band whose
@@ -126,11 +124,9 @@ TEST(SceneAxes, TheBrowsersBandsLookAsTheSmoothLines) {
   useGLContext();
   initGLState();
   for (const auto& turn : {std::pair{10.0f, 12.0f}, std::pair{-35.0f, 60.0f}, std::pair{80.0f, -150.0f}}) {
-    std::vector<unsigned char> lines = axesPicture(turn.first, turn.second, drawAxisLines);
-    std::vector<unsigned char> bands = axesPicture(turn.first, turn.second, drawAxisBands);
-    int largest = 0;
-    for (size_t i = 0; i < lines.size(); ++i) largest = std::max(largest, std::abs(lines[i] - bands[i]));
-    EXPECT_LE(largest, 1) << turn.first << ", " << turn.second;
+    Picture lines = axesPicture(turn.first, turn.second, drawAxisLines);
+    Picture bands = axesPicture(turn.first, turn.second, drawAxisBands);
+    EXPECT_LE(compare(lines, bands).largest, 1) << turn.first << ", " << turn.second;
   }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
