@@ -9,7 +9,7 @@ source_dirs=(app glsl tests bench examples)
 
 packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
           libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace
-          valgrind clang-format clang-tidy pkg-config)
+          valgrind clang-format clang-tidy pkg-config nodejs)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

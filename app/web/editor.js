@@ -41,11 +41,12 @@ export function setText(view, text) {
 }
 
 // Marks `messages` ({ line, text }, lines from 1) on their lines; lines
-// beyond the text go on the last one.
+// beyond the text go on the last one, and a message without a line on the
+// first.
 export function markLines(view, messages) {
   const { doc } = view.state;
   const diagnostics = messages.map(({ line, text }) => {
-    const at = doc.line(Math.min(Math.max(line, 1), doc.lines));
+    const at = doc.line(Math.min(Math.max(line ?? 1, 1), doc.lines));
     return { from: at.from, to: at.to, severity: 'error', message: text };
   });
   view.dispatch(setDiagnostics(view.state, diagnostics));

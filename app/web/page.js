@@ -3,7 +3,9 @@
 // pair. A frame removed takes with it everything that the module and its
 // runtime hung on its window and document, and its GL context is given back
 // first, so that no run outlives the next one.
+import { compilerMessages } from './compiler.js';
 import { createEditor, markLines, setText, textOf } from './editor.js';
+import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 
 const $ = (id) => document.getElementById(id);
 const stages = ['Quorvel.vert', 'Quorvel.frag'];
@@ -21,7 +23,15 @@ const logReadMs = 250;
 // The user's own stages: { text, name, edited } by stage file name; the
 // shipped ones lie in the module's file system.
 let ownPair = {};
+// The running pair came with the page's address.
 let linkedPair = false;
+// A pair that came with the address and waits in the editors for the user
+// to run it: { text by stage file name }, or null.
+let waiting = null;
+// Why the page did not take the pair that its address holds, or ''.
+let linkNote = '';
+// The address whose pair the page took last, so that each is followed once.
+let followedHash = '';
 let shippedPairMissing = '';
 // The run in progress or last ended: { frame, canvas, instance, poll, lost }.
 let run = null;
@@ -125,19 +135,6 @@ function noteBuilds(text) {
   showBuild(end, scanned.slice(end.index + end[0].length));
 }
 
-// The compiler's messages in the GL's `0:LINE:` form, on the stage's own
-// line numbers.
-function compilerMessages(section, stage) {
-  const ahead = run?.instance?.linesAhead?.[stageTypes[stage]] ?? 0;
-  const messages = [];
-  for (const line of section.split('\n')) {
-    if (line.startsWith('***')) break;
-    const found = /^(?:ERROR: |WARNING: )?0:(\d+)(?:\(\d+\))?: ?(.*)$/.exec(line.trim());
-    if (found) messages.push({ line: Number(found[1]) - ahead, text: found[2] });
-  }
-  return messages;
-}
-
 function showBuild(end, rest) {
   const build = $('build');
   for (const stage of stages) markLines(editors[stage], []);
@@ -145,9 +142,10 @@ function showBuild(end, rest) {
   const keeps = document.body.dataset.state === 'running' ? '; the last good pair still draws.' : '.';
   if (end[1]) {
     const stage = end[1] === 'Vertex' ? 'Quorvel.vert' : 'Quorvel.frag';
-    const messages = compilerMessages(rest, stage);
+    const messages = compilerMessages(rest, run?.instance?.linesAhead?.[stageTypes[stage]] ?? 0);
     markLines(editors[stage], messages);
-    const first = messages[0] ? `: line ${messages[0].line}: ${messages[0].text}` : '';
+    const [message] = messages;
+    const first = message ? `: ${message.line === null ? '' : `line ${message.line}: `}${message.text}` : '';
     build.textContent = `${stage} does not compile${first}${keeps}`;
   } else if (end[2]) {
     build.textContent = `Quorvel.${end[2] === 'vertex' ? 'vert' : 'frag'} cannot be read (is it empty?)${keeps}`;
@@ -226,11 +224,19 @@ async function startRun() {
 }
 
 // The user's own stages go into the program's working directory before it
-// starts; the editors show what it will read.
+// starts; the editors show what it will read, unless a linked pair waits
+// in them.
 function preparePair(instance) {
   for (const stage of stages) {
     if (stage in ownPair) instance.FS.writeFile(stage, ownPair[stage].text);
-    const text = instance.FS.readFile(stage, { encoding: 'utf8' });
+  }
+  showRunningPair();
+}
+
+function showRunningPair() {
+  if (waiting || !run?.instance) return;
+  for (const stage of stages) {
+    const text = run.instance.FS.readFile(stage, { encoding: 'utf8' });
     if (textOf(editors[stage]) !== text) setText(editors[stage], text);
   }
 }
@@ -298,7 +304,12 @@ function describePair() {
            `${shipped.length ? ` with the shipped ${shipped[0]}` : ''}.`;
   }
   if (linkedPair) text += ' This pair came with the page\'s link: it is not the shipped one.';
-  $('pairs').textContent = text;
+  if (waiting) {
+    text = 'The pair in the editors came with the page\'s link and has not run: read it, then "Run this pair" ' +
+           `runs it. Until then ${own.length ? 'the pair from before' : 'the shipped pair'} runs.`;
+  }
+  $('pairs').textContent = linkNote ? `${linkNote} ${text}` : text;
+  $('run-linked').hidden = !waiting;
 }
 
 // Files are taken by their ending, whatever their case: one .vert and one
@@ -326,7 +337,7 @@ async function usePair(files) {
   }
   ownPair = {};
   for (const [stage, [file]] of Object.entries(chosen)) ownPair[stage] = { text: await file.text(), name: file.name };
-  linkedPair = false;
+  leaveLink();
   describePair();
   start();
 }
@@ -334,6 +345,8 @@ async function usePair(files) {
 // An edit goes into the running program's working directory once typing
 // pauses; the program notices the changed file and builds the pair again.
 function edited(stage, text) {
+  // A linked pair that waits is read and edited, never run, until asked.
+  if (waiting) return;
   ownPair[stage] = { text, name: stage, edited: true };
   describePair();
   clearTimeout(edited.pending?.[stage]);
@@ -341,10 +354,15 @@ function edited(stage, text) {
 }
 
 function writeEdit(stage) {
-  if (document.body.dataset.state !== 'running') return;
+  $('build').classList.remove('failed');
+  if (document.body.dataset.state === 'ended') {
+    $('build').textContent = 'Your edit runs at the next start.';
+    return;
+  }
+  // A run still loading writes the pair as it starts.
+  if (!run?.instance) return;
   run.instance.FS.writeFile(stage, ownPair[stage].text);
   writeEdit.awaited = true;
-  $('build').classList.remove('failed');
   $('build').textContent = 'Building your edit.';
 }
 
@@ -358,45 +376,75 @@ function saveStage(stage) {
 
 // ---- The link ------------------------------------------------------------
 
-const linkPrefix = '#pair=';
-
-async function squeeze(bytes, stream) {
-  return new Uint8Array(await new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer());
-}
-
-function base64url(bytes) {
-  let binary = '';
-  for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
-  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
-}
-
-function fromBase64url(text) {
-  const binary = atob(text.replace(/-/g, '+').replace(/_/g, '/'));
-  return Uint8Array.from(binary, (c) => c.charCodeAt(0));
-}
-
 async function sharePair() {
   const pair = Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
-  const packed = await squeeze(new TextEncoder().encode(JSON.stringify(pair)), new CompressionStream('deflate-raw'));
-  history.replaceState(null, '', linkPrefix + base64url(packed));
-  $('build').classList.remove('failed');
-  $('build').textContent = 'The page\'s address now holds this pair: copy it from the address bar to share it.';
+  const link = await linkFor(pair);
+  const build = $('build');
+  build.classList.toggle('failed', !link.hash);
+  if (link.refused === 'stage-too-large') {
+    build.textContent = `A stage of ${link.size.toLocaleString('en')} characters is more than a link carries ` +
+                        `(${stageLimit.toLocaleString('en')}): use "Save" for each stage instead.`;
+  } else if (link.refused) {
+    build.textContent = `This pair makes an address of ${link.size.toLocaleString('en')} characters, more than ` +
+                        `browsers open (${addressLimit.toLocaleString('en')}): use "Save" for each stage instead.`;
+  } else {
+    history.replaceState(null, '', link.hash);
+    followedHash = location.hash;
+    build.textContent = 'The page\'s address now holds this pair: copy it from the address bar to share it.';
+  }
 }
 
-// The pair that the page's address holds, or null; says so when it cannot
-// be read.
-async function linkedStages() {
-  if (!location.hash.startsWith(linkPrefix)) return null;
-  try {
-    const packed = fromBase64url(location.hash.slice(linkPrefix.length));
-    const text = new TextDecoder().decode(await squeeze(packed, new DecompressionStream('deflate-raw')));
-    const pair = JSON.parse(text);
-    if (stages.every((stage) => typeof pair[stage] === 'string')) return pair;
-  } catch (unreadable) {
-    // Said below, as for a pair of the wrong shape.
+const linkNotes = {
+  'too-large': `The page's address holds more than the page takes (over ${stageLimit.toLocaleString('en')} ` +
+               'characters a stage), so it was not read.',
+  unreadable: 'The page\'s address holds no pair that it can read.',
+};
+
+// Takes the pair that the page's address holds into the editors to wait
+// for the user, or, when the address holds none, leaves a pair that came
+// with an earlier address. Says whether a run must start for it.
+async function followAddress() {
+  if (location.hash === followedHash) return false;
+  const hash = location.hash;
+  followedHash = hash;
+  const found = await pairOf(hash, stages);
+  // A newer address came while this one was read: it is followed instead.
+  if (followedHash !== hash) return false;
+  linkNote = linkNotes[found?.refused] ?? '';
+  if (found?.pair) {
+    waiting = found.pair;
+    for (const stage of stages) setText(editors[stage], waiting[stage]);
+    describePair();
+    return false;
   }
-  $('pairs').textContent = 'The page\'s address holds no pair that it can read; the shipped pair runs.';
-  return null;
+  const linkedRuns = linkedPair;
+  waiting = null;
+  linkedPair = false;
+  if (linkedRuns) ownPair = {};
+  showRunningPair();
+  describePair();
+  return linkedRuns;
+}
+
+// The user asked for the linked pair that waits in the editors, as they
+// now read.
+function runLinkedPair() {
+  ownPair = Object.fromEntries(stages.map((stage) => [stage, { text: textOf(editors[stage]), name: stage }]));
+  waiting = null;
+  linkedPair = true;
+  linkNote = '';
+  describePair();
+  start();
+}
+
+// A pair chosen otherwise replaces the linked one, and the address no
+// longer names it.
+function leaveLink() {
+  waiting = null;
+  linkedPair = false;
+  linkNote = '';
+  if (location.hash.startsWith(linkPrefix)) history.replaceState(null, '', location.pathname + location.search);
+  followedHash = location.hash;
 }
 
 // ---- Start ---------------------------------------------------------------
@@ -432,10 +480,16 @@ function listen() {
   });
   $('shipped').addEventListener('click', () => {
     ownPair = {};
-    linkedPair = false;
+    leaveLink();
     describePair();
     start();
   });
+  $('run-linked').addEventListener('click', runLinkedPair);
+  const follow = async () => {
+    if (await followAddress()) start();
+  };
+  window.addEventListener('hashchange', follow);
+  window.addEventListener('popstate', follow);
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', sharePair);
   $('download').addEventListener('click', offerLog);
@@ -465,12 +519,7 @@ async function main() {
     return;
   }
   shippedPairMissing = lacks.shipped ?? '';
-  const linked = await linkedStages();
-  if (linked) {
-    for (const stage of stages) ownPair[stage] = { text: linked[stage], name: stage };
-    linkedPair = true;
-    describePair();
-  }
+  await followAddress();
   start();
 }
 

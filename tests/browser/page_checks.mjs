@@ -7,6 +7,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { deflateRawSync } from 'node:zlib';
 
 import { largeFragmentStage, namedStages, pairWithoutUniforms, passThroughPair, removePair } from './pairs.mjs';
 import { difference } from './pictures.mjs';
@@ -163,16 +164,36 @@ export async function editorPage(open, check) {
   await web.click('share');
   // The pair is compressed before the address takes it.
   const link = await pollUntil(5000, () => web.read(() => (location.hash.startsWith('#pair=') ? location.href : '')));
+  await linkedPage(open, check, link, text('Quorvel.frag'));
+  return web;
+}
+
+// A link's pair waits in the editors for "Run this pair"; an address
+// without a pair brings the shipped one back, and Back the link's; a bomb
+// of a link is refused with the shipped pair running.
+async function linkedPage(open, check, link, fragment) {
   const linked = await open(link);
-  const linkRuns = await running(linked, 0);
+  const waits = (await running(linked, 0)) && (await linked.read(() => !document.getElementById('run-linked').hidden));
+  const shown = await linked.read(() => document.querySelector('[data-stage="Quorvel.frag"] .cm-content').innerText);
+  let before = await linked.statesSoFar();
+  await linked.click('run-linked');
+  const runs = await running(linked, before);
   await pause(3000);
   const same = difference(await linked.shot(check.picture(`linked`)), check.reference.ownPair);
-  const says = await linked.says('pairs');
-  check.report(linkRuns && check.withinLimits(same) && says.includes('not the shipped one'),
-    `the share link opens the pair in a fresh page`,
-    `${link.length} characters; ${same.text}; "${says}"`);
+  before = await linked.statesSoFar();
+  await linked.read(() => { location.hash = ''; });
+  const shipped = await running(linked, before);
+  await linked.read(() => history.back());
+  const back = await pollUntil(5000, () => linked.read(() => !document.getElementById('run-linked').hidden));
+  check.report(waits && shown.includes(fragment.trim().split('\n').at(-1)) && runs && check.withinLimits(same) &&
+               shipped && back, 'a link\'s pair waits to be run, then draws; the page follows its address',
+  `${link.length} characters; ${waits ? 'waits' : 'does not wait'}; ${same.text}; "${await linked.says('pairs')}"`);
   await linked.close();
-  return web;
+
+  const bomb = await open(`${link.split('#')[0]}#pair=${deflateRawSync(Buffer.alloc(100 << 20, 32)).toString('base64url')}`);
+  const says = (await running(bomb, 0)) ? await bomb.says('pairs') : 'no run';
+  check.report(says.includes('more than the page takes'), 'a link that inflates to 100 MB is refused', `"${says}"`);
+  await bomb.close();
 }
 
 // File names taken as the user means them, a large pair, a message that
