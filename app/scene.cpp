@@ -8,9 +8,6 @@
 
 #include "state.h"
 #include "window.h"
-#ifdef __EMSCRIPTEN__
-#include "web/axes.h"
-#endif
 
 void initGLState() {
   glEnable(GL_TEXTURE_1D);
@@ -36,25 +33,6 @@ void setupCamera() {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   gluLookAt(0, 0, 3, 0, 0, 0, 0, 1, 0);
-}
-
-// WebGL has no smooth lines: the browser draws bands instead (web/axes.cpp).
-void drawAxisLines() {
-#ifdef __EMSCRIPTEN__
-  drawAxisBands();
-#else
-  glBegin(GL_LINES);
-  glColor3f(0, 1, 0);
-  glVertex3f(0, 100, 0);
-  glVertex3f(0, -100, 0);
-  glColor3f(1, 0, 0);
-  glVertex3f(-100, 0, 0);
-  glVertex3f(100, 0, 0);
-  glColor3f(0, 0, 1);
-  glVertex3f(0, 0, -100);
-  glVertex3f(0, 0, 100);
-  glEnd();
-#endif
 }
 
 namespace {
@@ -89,11 +67,7 @@ void drawScene() {
   if (dragging) drawAxes();
   cloudShader->bind();
   setCloudUniforms();
-#ifdef __EMSCRIPTEN__
-  drawSliceBuffers(kSliceCount, kGridSize, kVolumeExtent);
-#else
-  drawSlices(kSliceCount, kGridSize, kVolumeExtent);
-#endif
+  drawCloudSlices();
   cloudShader->unbind();
 }
 

@@ -31,9 +31,12 @@ constexpr float kVolumeExtent = 3.0f;
 void initGLState();
 // Viewport from the window size, 45-degree perspective, eye at (0, 0, 3).
 void setupCamera();
-// The three axes, green y, red x and blue z, each from -100 to 100, with the
-// current matrices: smooth lines.
+// The platform's way with the scene's geometry (geometry.cpp, or
+// web/geometry.cpp in the browser): the three axes, green y, red x and blue
+// z, each from -100 to 100, with the current matrices, as smooth lines; and
+// the kSliceCount slices of the volume with the cloud program bound.
 void drawAxisLines();
+void drawCloudSlices();
 // Axes while dragging, then the slices through the cloud shader program.
 void drawScene();
 // sliceCount camera-facing slices of (gridSize - 1)^2 quads, back to front,

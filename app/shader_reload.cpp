@@ -6,11 +6,10 @@
 #include <string>
 
 #include "state.h"
+#include "window.h"
 
 namespace {
 
-const char* const kVertexFile = "Quorvel.vert";
-const char* const kFragmentFile = "Quorvel.frag";
 // Seconds on the GLFW clock between two looks at the files.
 const double kLookInterval = 0.2;
 
@@ -52,37 +51,16 @@ FileStamp stampOf(const char* path) {
 
 PairStamp stampPair() { return {stampOf(kVertexFile), stampOf(kFragmentFile)}; }
 
-std::string failedStep() {
-  switch (shaderManager.last_failure) {
-    case glLoadFailure::vertexFile:
-      return std::string(kVertexFile) + " cannot be read";
-    case glLoadFailure::fragmentFile:
-      return std::string(kFragmentFile) + " cannot be read";
-    case glLoadFailure::vertexCompile:
-      return "the vertex shader does not compile";
-    case glLoadFailure::fragmentCompile:
-      return "the fragment shader does not compile";
-    case glLoadFailure::link:
-      return "the pair does not link";
-    case glLoadFailure::none:
-      break;
-  }
-  // Not reached: a load that returns null names the step that stopped it.
-  return "the build failed";
-}
-
 // The old program goes only once the new one has built, so a broken edit
 // leaves the last good pair drawing.
 void rebuild() {
   glShader* edited = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
-  if (!edited) {
-    // The reason is in the log at once, as the page reads it while the run
-    // goes on: a file that cannot be read is told without a flush of its own.
-    std::cout.flush();
-    std::cerr << "quorvel: the edited shader pair is not loaded: " << failedStep() << " (" << kLogFile
-              << " says why); the last good pair still draws" << std::endl;
-    return;
-  }
+  // The log tells the whole story at once, as the page shows it while the
+  // run goes on: a file that cannot be read is told without a flush of its
+  // own.
+  std::cout.flush();
+  reportBuild(lastBuild(true));
+  if (!edited) return;
   shaderManager.freeProgram(cloudShader);
   cloudShader = edited;
 }
@@ -95,6 +73,7 @@ bool loadCloudShader() {
   builtStamp = stampPair();
   lastLook = builtStamp;
   cloudShader = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
+  reportBuild(lastBuild(false));
   return cloudShader != nullptr;
 }
 

@@ -10,6 +10,9 @@
 
 // Everything written to the standard output stream goes here for the run.
 constexpr char kLogFile[] = "logfile.txt";
+// The cloud shader pair, read from the working directory.
+constexpr char kVertexFile[] = "Quorvel.vert";
+constexpr char kFragmentFile[] = "Quorvel.frag";
 
 extern glShaderManager shaderManager;
 // Borrowed from shaderManager, which keeps it for the whole run.

@@ -1,5 +1,7 @@
 #include "window.h"
 
+#include <iostream>
+
 #include "state.h"
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
@@ -42,3 +44,11 @@ void getMousePos(int* x, int* y) {
 }
 
 void getWindowSize(int* width, int* height) { glfwGetFramebufferSize(window, width, height); }
+
+// A failed start-up ends the run, and the log says why; a failed edit is
+// said on the console, since the picture goes on as it was.
+void reportBuild(const BuildReport& report) {
+  if (!report.edit || report.failure == glLoadFailure::none) return;
+  std::cerr << "quorvel: the edited shader pair is not loaded: " << failedStep(report.failure) << " (" << kLogFile
+            << " says why); the last good pair still draws" << std::endl;
+}

@@ -3,6 +3,8 @@
 #ifndef QUORVEL_WINDOW_H
 #define QUORVEL_WINDOW_H
 
+#include "build_report.h"
+
 struct GLFWwindow;
 
 // A window with the application's framebuffer (8-bit RGBA, 32-bit depth, no
@@ -18,5 +20,8 @@ bool escapePressed();
 void getMousePos(int* x, int* y);
 // The drawing area in pixels.
 void getWindowSize(int* width, int* height);
+// Tells the user what a build of the pair gave, where they look: the
+// desktop's console, the page around the browser's canvas.
+void reportBuild(const BuildReport& report);
 
 #endif

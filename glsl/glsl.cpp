@@ -589,44 +589,48 @@ bool glShader::setVertexAttrib4f(GLuint index, GLfloat x, GLfloat y, GLfloat z, 
 namespace {
 
 glShader* discard(glShaderManager& manager, glLoadFailure failure, glShader* program, glShaderObject* vertex,
-                  glShaderObject* fragment) {
+                  glShaderObject* fragment, const char* log = "") {
   manager.last_failure = failure;
+  manager.last_log = log;
   delete program;
   delete vertex;
   delete fragment;
   return nullptr;
 }
 
-// Compiles a given stage and writes its log section; false after writing the
-// compiler-error section instead.
-bool compileStage(glShaderObject* object, bool given, const char* stageName) {
+// Compiles a given stage and writes its log section; null after writing the
+// compiler-error section instead, else the GL's messages for that section.
+const char* compileStage(glShaderObject* object, bool given, const char* stageName) {
   if (given && !object->compile()) {
-    std::cout << "***COMPILER ERROR (" << stageName << "):\n" << object->getCompilerLog() << std::endl;
-    return false;
+    const char* messages = object->getCompilerLog();
+    std::cout << "***COMPILER ERROR (" << stageName << "):\n" << messages << std::endl;
+    return messages;
   }
   std::cout << "***GLSL Compiler Log (" << stageName << "):\n" << object->getCompilerLog() << "\n";
-  return true;
+  return nullptr;
 }
 
 // The steps shared by both loads once the sources are in place: compile,
 // attach, link, and keep the program on success.
 glShader* build(glShaderManager& manager, glShader* program, glShaderObject* vertex, bool hasVertex,
                 glShaderObject* fragment, bool hasFragment) {
-  if (!compileStage(vertex, hasVertex, "Vertex Shader")) {
-    return discard(manager, glLoadFailure::vertexCompile, program, vertex, fragment);
+  if (const char* messages = compileStage(vertex, hasVertex, "Vertex Shader")) {
+    return discard(manager, glLoadFailure::vertexCompile, program, vertex, fragment, messages);
   }
-  if (!compileStage(fragment, hasFragment, "Fragment Shader")) {
-    return discard(manager, glLoadFailure::fragmentCompile, program, vertex, fragment);
+  if (const char* messages = compileStage(fragment, hasFragment, "Fragment Shader")) {
+    return discard(manager, glLoadFailure::fragmentCompile, program, vertex, fragment, messages);
   }
   if (hasVertex) program->addObject(vertex);
   if (hasFragment) program->addObject(fragment);
   if (!program->link()) {
-    std::cout << "**LINKER ERROR\n" << program->getLinkerLog() << std::endl;
-    return discard(manager, glLoadFailure::link, program, vertex, fragment);
+    const char* messages = program->getLinkerLog();
+    std::cout << "**LINKER ERROR\n" << messages << std::endl;
+    return discard(manager, glLoadFailure::link, program, vertex, fragment, messages);
   }
   std::cout << "***GLSL Linker Log:\n" << program->getLinkerLog() << std::endl;
   manager.programs.push_back(program);
   manager.last_failure = glLoadFailure::none;
+  manager.last_log.clear();
   program->owns_objects = true;
   // The program owns only the stages it holds; an absent stage's object
   // would otherwise outlive every reference to it.

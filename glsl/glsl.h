@@ -11,6 +11,7 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The GL extension loader has been initialised.
@@ -140,6 +141,10 @@ public:
   std::vector<glShader*> programs;
   // Why the last load returned null; none after one that built its program.
   glLoadFailure last_failure = glLoadFailure::none;
+  // The GL's messages for the step that stopped the last load: the compiler's
+  // for a stage that did not compile, the linker's for a failed link; empty
+  // otherwise.
+  std::string last_log;
 };
 
 #endif

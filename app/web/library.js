@@ -82,6 +82,11 @@ mergeInto(LibraryManager.library, {
   quorvel_frame_shown__deps: ['$glErrorsAsked'],
   quorvel_frame_shown: function() {
     glErrorsAsked.afterSwap = true;
+    if (Module['onFrame']) Module['onFrame']();
+  },
+
+  quorvel_build_reported: function(report) {
+    if (Module['onBuild']) Module['onBuild'](JSON.parse(UTF8ToString(report)));
   },
 
   quorvel_close_requested: function() {

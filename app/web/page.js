@@ -2,20 +2,15 @@
 // two stages in editors, the log as it grows, and a link that carries the
 // pair. A frame removed takes with it everything that the module and its
 // runtime hung on its window and document, and its GL context is given back
-// first, so that no run outlives the next one.
-import { compilerMessages } from './compiler.js';
+// first, so that no run outlives the next one. What the page decides
+// without the DOM lies in the modules beside this one.
+import { describeBuild } from './build.js';
 import { createEditor, markLines, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
+import { LogTail } from './log.js';
+import { pairSentence, stages, stagesOf } from './stages.js';
 
 const $ = (id) => document.getElementById(id);
-const stages = ['Quorvel.vert', 'Quorvel.frag'];
-const stageKinds = { 'Quorvel.vert': 'vertex', 'Quorvel.frag': 'fragment' };
-// The GL's names of the stage types, which the GL layer counts its own
-// declarations under.
-const stageTypes = { 'Quorvel.vert': 0x8b31, 'Quorvel.frag': 0x8b30 };
-// How much of the log the page shows; the download has all of it.
-const shownLines = 400;
-const shownChars = 64 * 1024;
 // A pause this long in typing rebuilds the pair.
 const typingPauseMs = 500;
 const logReadMs = 250;
@@ -36,7 +31,12 @@ let shippedPairMissing = '';
 // The run in progress or last ended: { frame, canvas, instance, poll, lost }.
 let run = null;
 const editors = {};
-const log = { chunks: [], size: 0, lines: 0, tail: '', carry: '' };
+// The log read so far, and its size in bytes: the next read starts there.
+let log = new LogTail();
+let logSize = 0;
+// Frames shown on the page, all runs together: scripts wait on the count
+// that <body> carries.
+let framesShown = 0;
 
 function setState(state, status) {
   document.body.dataset.state = state;
@@ -58,15 +58,13 @@ function nothingRuns(status, message) {
 // ---- The log -------------------------------------------------------------
 
 function resetLog() {
-  Object.assign(log, { chunks: [], size: 0, lines: 0, tail: '', carry: '' });
+  log = new LogTail();
+  logSize = 0;
   showLog();
 }
 
-const lineCount = (text) => text.split('\n').length - 1;
-
-// Reads what the program added to its log since the last read: a program
-// that writes a line at every uniform set writes megabytes in minutes, and
-// only the new part is read, kept and shown.
+// Reads what the program added to its log since the last read: only the
+// new part is read, kept and shown.
 function readLog(current) {
   const FS = current.instance.FS;
   let size;
@@ -75,26 +73,15 @@ function readLog(current) {
   } catch (missing) {
     return;
   }
-  if (size < log.size) resetLog();
-  if (size === log.size) return;
-  const bytes = new Uint8Array(size - log.size);
+  if (size < logSize) resetLog();
+  if (size === logSize) return;
+  const bytes = new Uint8Array(size - logSize);
   const stream = FS.open('logfile.txt', 'r');
-  FS.read(stream, bytes, 0, bytes.length, log.size);
+  FS.read(stream, bytes, 0, bytes.length, logSize);
   FS.close(stream);
-  log.size = size;
-  const text = new TextDecoder().decode(bytes);
-  log.chunks.push(text);
-  log.lines += lineCount(text);
-  log.tail = newestPart(log.tail + text);
+  logSize = size;
+  log.add(new TextDecoder().decode(bytes));
   showLog();
-  noteBuilds(text);
-}
-
-function newestPart(text) {
-  let part = text.length > shownChars ? text.slice(text.indexOf('\n', text.length - shownChars) + 1) : text;
-  const lines = part.split('\n');
-  if (lines.length > shownLines + 1) part = lines.slice(-shownLines - 1).join('\n');
-  return part;
 }
 
 function showLog() {
@@ -102,10 +89,9 @@ function showLog() {
   const following = shown.scrollTop + shown.clientHeight >= shown.scrollHeight - 4;
   shown.textContent = log.tail;
   if (following) shown.scrollTop = shown.scrollHeight;
-  const leftOut = log.lines - lineCount(log.tail);
-  $('left-out').hidden = leftOut <= 0;
-  $('left-out').textContent = `The log's first ${leftOut} lines are left out here; the download has all ` +
-                              `${log.lines} (${Math.round(log.size / 1024)} kB).`;
+  $('left-out').hidden = log.leftOut <= 0;
+  $('left-out').textContent = `The log's first ${log.leftOut} lines are left out here; the download has all ` +
+                              `${log.lines} (${Math.round(logSize / 1024)} kB).`;
 }
 
 // The download is made when it is asked for: the log may be megabytes.
@@ -115,46 +101,26 @@ function offerLog() {
   link.href = URL.createObjectURL(new Blob(log.chunks, { type: 'text/plain;charset=utf-8' }));
 }
 
-// ---- What a build of the pair said ---------------------------------------
+// ---- What a build of the pair gave ----------------------------------------
 
-const buildEnds = /\*\*\*GLSL Linker Log:|\*\*LINKER ERROR|\*\*\*COMPILER ERROR \((Vertex|Fragment) Shader\):|error: can't load (vertex|fragment) shader!/g;
-
-// The last build that the new part of the log tells of, if any: the
-// program writes a build's sections in one frame, so they come in one read
-// unless a long compiler log filled the file's buffer on the way.
-function noteBuilds(text) {
-  const scanned = log.carry + text;
-  const ends = [...scanned.matchAll(buildEnds)];
-  if (ends.length === 0) {
-    const opened = scanned.lastIndexOf('***GLSL Compiler Log');
-    log.carry = opened >= 0 ? scanned.slice(opened, opened + shownChars) : '';
-    return;
-  }
-  log.carry = '';
-  const end = ends.at(-1);
-  showBuild(end, scanned.slice(end.index + end[0].length));
+// The program reports each build as it ends: at start-up and after each
+// edit that it noticed.
+function buildReported(current, report) {
+  if (run !== current) return;
+  const { failed, text, marks } = describeBuild(report, {
+    running: document.body.dataset.state === 'running',
+    edited: writeEdit.awaited,
+    linesAhead: current.instance?.linesAhead,
+  });
+  for (const stage of stages) markLines(editors[stage], marks[stage] ?? []);
+  $('build').classList.toggle('failed', failed);
+  $('build').textContent = text;
+  writeEdit.awaited = false;
 }
 
-function showBuild(end, rest) {
-  const build = $('build');
-  for (const stage of stages) markLines(editors[stage], []);
-  build.classList.toggle('failed', !end[0].startsWith('***GLSL Linker'));
-  const keeps = document.body.dataset.state === 'running' ? '; the last good pair still draws.' : '.';
-  if (end[1]) {
-    const stage = end[1] === 'Vertex' ? 'Quorvel.vert' : 'Quorvel.frag';
-    const messages = compilerMessages(rest, run?.instance?.linesAhead?.[stageTypes[stage]] ?? 0);
-    markLines(editors[stage], messages);
-    const [message] = messages;
-    const first = message ? `: ${message.line === null ? '' : `line ${message.line}: `}${message.text}` : '';
-    build.textContent = `${stage} does not compile${first}${keeps}`;
-  } else if (end[2]) {
-    build.textContent = `Quorvel.${end[2] === 'vertex' ? 'vert' : 'frag'} cannot be read (is it empty?)${keeps}`;
-  } else if (end[0].startsWith('**LINKER')) {
-    build.textContent = `The pair does not link: ${rest.trim().split('\n')[0]}${keeps}`;
-  } else {
-    build.textContent = writeEdit.awaited ? 'Your edit draws.' : '';
-  }
-  writeEdit.awaited = false;
+function frameShown(current) {
+  if (run !== current) return;
+  document.body.dataset.frames = String(++framesShown);
 }
 
 // ---- Runs ----------------------------------------------------------------
@@ -200,7 +166,11 @@ async function startRun() {
     if (run === current) startRun();
   });
   try {
-    current.instance = await frameWindow.Quorvel({ canvas: current.canvas });
+    current.instance = await frameWindow.Quorvel({
+      canvas: current.canvas,
+      onBuild: (report) => buildReported(current, report),
+      onFrame: () => frameShown(current),
+    });
   } catch (error) {
     if (run === current) nothingRuns('not-loaded', `The program could not be loaded: ${error}`);
     return;
@@ -291,52 +261,21 @@ function start() {
 // ---- The pair ------------------------------------------------------------
 
 function describePair() {
-  const own = stages.filter((stage) => stage in ownPair);
-  const told = own.map((stage) => {
-    const { name, edited } = ownPair[stage];
-    if (edited) return `edited ${stage}`;
-    return name === stage ? stage : `${name} as ${stage}`;
-  });
-  const shipped = stages.filter((stage) => !(stage in ownPair));
-  let text = 'The shipped pair runs.';
-  if (own.length > 0) {
-    text = `Your ${told.join(' and ')} ${own.length === 1 ? 'runs' : 'run'}` +
-           `${shipped.length ? ` with the shipped ${shipped[0]}` : ''}.`;
-  }
-  if (linkedPair) text += ' This pair came with the page\'s link: it is not the shipped one.';
-  if (waiting) {
-    text = 'The pair in the editors came with the page\'s link and has not run: read it, then "Run this pair" ' +
-           `runs it. Until then ${own.length ? 'the pair from before' : 'the shipped pair'} runs.`;
-  }
+  const text = pairSentence(ownPair, { linked: linkedPair, waiting: Boolean(waiting) });
   $('pairs').textContent = linkNote ? `${linkNote} ${text}` : text;
   $('run-linked').hidden = !waiting;
 }
 
-// Files are taken by their ending, whatever their case: one .vert and one
-// .frag at most.
-function stageOf(fileName) {
-  const ending = /\.(vert|frag)$/i.exec(fileName);
-  return ending ? `Quorvel.${ending[1].toLowerCase()}` : null;
-}
-
 async function usePair(files) {
-  const chosen = {};
-  for (const file of files) {
-    const stage = stageOf(file.name);
-    if (stage) (chosen[stage] ??= []).push(file);
-  }
-  if (Object.keys(chosen).length === 0) {
-    $('pairs').textContent = 'Give a file whose name ends in .vert or .frag.';
-    return;
-  }
-  for (const [stage, given] of Object.entries(chosen)) {
-    if (given.length === 1) continue;
-    $('pairs').textContent = `${given.map((file) => file.name).join(' and ')} are ${given.length === 2 ? 'both' : 'all'} ${stageKinds[stage]} ` +
-                             'stages: choose one of them.';
+  const found = stagesOf(files.map((file) => file.name));
+  if (found.refused) {
+    $('pairs').textContent = found.refused;
     return;
   }
   ownPair = {};
-  for (const [stage, [file]] of Object.entries(chosen)) ownPair[stage] = { text: await file.text(), name: file.name };
+  for (const [stage, index] of Object.entries(found.chosen)) {
+    ownPair[stage] = { text: await files[index].text(), name: files[index].name };
+  }
   leaveLink();
   describePair();
   start();

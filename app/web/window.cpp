@@ -7,14 +7,19 @@
 #include <emscripten/html5.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "state.h"
 
 // Set by the page (the module's closeRequested) to end the run as a closed
 // window does, before it starts another.
 extern "C" int quorvel_close_requested();
-// Lets the next GL error check ask the browser's context again.
+// Lets the next GL error check ask the browser's context again, and tells
+// the page that a frame was shown.
 extern "C" void quorvel_frame_shown();
+// Hands the page a build's report, as JSON.
+extern "C" void quorvel_build_reported(const char* report);
 
 namespace {
 
@@ -72,6 +77,42 @@ void idleWhileHidden() {
   glfwSetTime(clock);
 }
 
+std::string json(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      quoted += escaped;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+// The names that the page knows the steps by.
+const char* failureName(glLoadFailure failure) {
+  switch (failure) {
+    case glLoadFailure::vertexFile:
+      return "vertexFile";
+    case glLoadFailure::fragmentFile:
+      return "fragmentFile";
+    case glLoadFailure::vertexCompile:
+      return "vertexCompile";
+    case glLoadFailure::fragmentCompile:
+      return "fragmentCompile";
+    case glLoadFailure::link:
+      return "link";
+    case glLoadFailure::none:
+      break;
+  }
+  return "none";
+}
+
 }  // namespace
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
@@ -124,3 +165,17 @@ void getMousePos(int* x, int* y) {
 // The port's framebuffer size is the window's; the backing store is what is
 // drawn to.
 void getWindowSize(int* width, int* height) { emscripten_get_canvas_element_size(kCanvas, width, height); }
+
+// The page marks the messages on their lines and sums the build up in a
+// sentence, without reading the log.
+void reportBuild(const BuildReport& report) {
+  std::string messages;
+  for (const CompilerMessage& message : report.messages) {
+    if (!messages.empty()) messages += ',';
+    messages += "{\"line\":" + std::to_string(message.line) + ",\"text\":" + json(message.text) + '}';
+  }
+  std::string text = std::string("{\"edit\":") + (report.edit ? "true" : "false") + ",\"failure\":\"" +
+                     failureName(report.failure) + "\",\"log\":" + json(report.log) + ",\"messages\":[" + messages +
+                     "]}";
+  quorvel_build_reported(text.c_str());
+}

@@ -80,6 +80,8 @@ TEST_F(Building, ABrokenVertexShaderStopsAtItsCompilerMessages) {
   ASSERT_NE(messages.find("error"), std::string::npos) << messages;
   EXPECT_EQ(log.withFlushes(), "***COMPILER ERROR (Vertex Shader):\n" + messages + "\n" + kFlush);
   EXPECT_TRUE(manager_.programs.empty());
+  EXPECT_EQ(manager_.last_failure, glLoadFailure::vertexCompile);
+  EXPECT_EQ(manager_.last_log, messages);
 }
 
 TEST_F(Building, ABrokenFragmentShaderFollowsTheVertexSection) {
@@ -98,6 +100,9 @@ TEST_F(Building, AnUnresolvedFunctionFailsTheLinkWithTheLinkersMessages) {
   EXPECT_EQ(log.withFlushes(), vertexSection(kUnresolvedVertex) + fragmentSection(kGoodFragment) +
                                    "**linker error**\n**LINKER ERROR\n" + messages + "\n" + kFlush);
   EXPECT_TRUE(manager_.programs.empty());
+  EXPECT_EQ(manager_.last_log, messages);
+  ASSERT_NE(manager_.loadFromMemory(kGoodVertex, kGoodFragment), nullptr);
+  EXPECT_EQ(manager_.last_log, "");
 }
 
 TEST_F(Building, NoSourcesStillWriteBothCompilerSections) {

@@ -1,0 +1,44 @@
+// What the page decides without the DOM: a build's sentence and marks, the
+// newest part of a flooding log, and which chosen file is which stage.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+
+import { describeBuild } from '../../app/web/build.js';
+import { LogTail } from '../../app/web/log.js';
+import { pairSentence, stagesOf } from '../../app/web/stages.js';
+
+test('a build is summed up in a sentence and its messages go on the stage\'s own lines', () => {
+  const report = (failure, messages = [], log = '') => ({ failure, messages, log });
+  const fragment = report('fragmentCompile', [{ line: 12, text: 'x undeclared' }, { line: 0, text: 'terminated' }]);
+  const cases = [
+    [fragment, { running: true, linesAhead: { 0x8b30: 2 } }, 'Quorvel.frag does not compile: line 10: x undeclared; ' +
+      'the last good pair still draws.', { 'Quorvel.frag': [{ line: 10, text: 'x undeclared' }, { line: null, text: 'terminated' }] }],
+    [report('vertexCompile', [{ line: 0, text: 'terminated' }]), {}, 'Quorvel.vert does not compile: terminated.',
+      { 'Quorvel.vert': [{ line: null, text: 'terminated' }] }],
+    [report('vertexFile'), { running: true }, 'Quorvel.vert cannot be read (is it empty?); the last good pair still draws.', {}],
+    [report('link', [], 'error: haze not written\nmore'), {}, 'The pair does not link: error: haze not written.', {}],
+    [report('none'), { edited: true }, 'Your edit draws.', {}],
+    [report('none'), {}, '', {}],
+  ];
+  for (const [built, context, text, marks] of cases) {
+    assert.deepEqual(describeBuild(built, context), { failed: built.failure !== 'none', text, marks });
+  }
+});
+
+test('the log shows its newest 400 lines and 64 kB, and counts what it leaves out', () => {
+  const log = new LogTail();
+  for (let i = 0; i < 1000; ++i) log.add(`line ${i}\n`);
+  assert.deepEqual([log.lines, log.leftOut, log.tail.split('\n')[0]], [1000, 600, 'line 600']);
+  log.add(`${'x'.repeat(100 * 1024)}\nlast\n`);
+  assert.deepEqual([log.tail, log.chunks.length], ['last\n', 1001]);
+});
+
+test('chosen files are stages by their ending in any case, one of each at most', () => {
+  assert.deepEqual(stagesOf(['a.txt', 'CLOUD.FRAG', 'b.Vert']), { chosen: { 'Quorvel.frag': 1, 'Quorvel.vert': 2 } });
+  assert.match(stagesOf(['notes.txt']).refused, /ends in \.vert or \.frag/);
+  assert.equal(stagesOf(['a.frag', 'b.frag']).refused, 'a.frag and b.frag are both fragment stages: choose one of them.');
+  const own = { 'Quorvel.frag': { name: 'CLOUD.FRAG' } };
+  assert.equal(pairSentence(own, { linked: true }), 'Your CLOUD.FRAG as Quorvel.frag runs with the shipped ' +
+               'Quorvel.vert. This pair came with the page\'s link: it is not the shipped one.');
+  assert.match(pairSentence({}, { waiting: true }), /has not run.*Until then the shipped pair runs/);
+});
