@@ -191,6 +191,27 @@ export class WebProgram {
     return this.page.title();
   }
 
+  // Whether a run reached `running` after the first `after` states and
+  // runs now: two restarts in a row can each reach it, and only the last
+  // one's run is the page's.
+  async running(after, limitMs = 15000) {
+    if ((await this.waitForState('running', limitMs, after)).state !== 'running') return false;
+    return pollUntil(limitMs, async () => (await this.state()).state === 'running');
+  }
+
+  // Frames shown on the page so far, as its <body> counts them.
+  async frames() {
+    return Number(await this.read(() => document.body.dataset.frames ?? 0));
+  }
+
+  // Waits until `count` more frames have been shown: what the program does
+  // with input, a pair or a size shows in the frames after it. False past
+  // the limit.
+  async waitForFrames(count, limitMs = 15000) {
+    const target = (await this.frames()) + count;
+    return pollUntil(limitMs, async () => (await this.frames()) >= target);
+  }
+
   // The first title with a measured frame rate, or '' past the limit.
   async waitForFrameRate(limitMs) {
     return pollUntil(limitMs, async () => {
@@ -352,15 +373,5 @@ export class WebProgram {
 
   get name() {
     return this.engine.name;
-  }
-
-  // Runs a check that needs the driver to do `what`, or says why it cannot.
-  async withControl(what, check, text, run) {
-    if (this.engine.cannot[what]) {
-      check.notChecked(text, this.engine.cannot[what]);
-      return;
-    }
-    const [ok, figures] = await run();
-    check.report(ok, text, figures);
   }
 }

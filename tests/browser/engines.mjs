@@ -17,6 +17,18 @@ import { pollUntil } from './timing.mjs';
 export const engineNames = ['chromium', 'firefox', 'webkit'];
 const miniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const noCollection = 'its driver has no forced collection';
+// What each engine's driver cannot do, and why: a test that needs it is
+// skipped with the reason.
+export const cannot = {
+  chromium: {},
+  firefox: { collect: noCollection },
+  webkit: {
+    touch: 'WebKitGTK gives a page no touch events without a touch screen, and the driver\'s touch pointer none',
+    collect: noCollection,
+    pixelRatio: 'MiniBrowser takes its pixel ratio from GDK_SCALE as it starts',
+    away: 'each MiniBrowser window is alone on a display with no window manager to put another in front',
+  },
+};
 
 // The engines named in $QUORVEL_WEB_ENGINES (comma-separated), or all.
 export function chosenEngines() {
@@ -59,7 +71,7 @@ async function openChromium(downloads, webgl) {
   });
   const session = await browser.target().createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-  return puppeteerEngine('chromium', browser, downloads, {}, async () => {
+  return puppeteerEngine('chromium', browser, downloads, async () => {
     let bytes = 0;
     for (const page of await browser.pages()) {
       const cdp = await page.createCDPSession();
@@ -88,13 +100,13 @@ async function openFirefox(downloads, webgl) {
     },
   });
   const root = browser.process().pid;
-  return puppeteerEngine('firefox', browser, downloads, { collect: noCollection }, async () => treeMemory([root]));
+  return puppeteerEngine('firefox', browser, downloads, async () => treeMemory([root]));
 }
 
-function puppeteerEngine(name, browser, downloads, cannot, memory) {
+function puppeteerEngine(name, browser, downloads, memory) {
   return {
     name,
-    cannot,
+    cannot: cannot[name],
     downloads,
     memory,
     open: (url, options) => puppeteerPage(browser, url, options),
@@ -158,12 +170,7 @@ function openWebKit(downloads, webgl) {
   };
   return {
     name: 'webkit',
-    cannot: {
-      touch: 'WebKitGTK gives a page no touch events without a touch screen, and the driver\'s touch pointer none',
-      collect: noCollection,
-      pixelRatio: 'MiniBrowser takes its pixel ratio from GDK_SCALE as it starts',
-      away: 'each MiniBrowser window is alone on a display with no window manager to put another in front',
-    },
+    cannot: cannot.webkit,
     downloads,
     memory: async () => treeMemory([...sessions.keys()].map((driver) => driver.pid)),
     async open(url, { scale = 1 } = {}) {
