@@ -101,7 +101,7 @@ glShader* shippedPair() { return pairFrom(QUORVEL_SHADER_DIR); }
 
 class EveryPair : public ::testing::TestWithParam<PairFolder> {
 protected:
-  glShader* pair() const { return pairFrom(GetParam().folder); }
+  static glShader* pair() { return pairFrom(GetParam().folder); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Pairs, EveryPair, ::testing::ValuesIn(kPairs),
