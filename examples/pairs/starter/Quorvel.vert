@@ -10,7 +10,9 @@
 uniform float zPosition;
 // 0 while the user drags the cloud: draw a cheap preview.
 uniform int useNoise;
-// The lumps' noise gradients; the fragment stage reads permTexture.
+// The lumps' noise gradients. The fragment stage's fine billows take theirs
+// from permTexture, another table, so that the two octaves do not repeat
+// each other's pattern.
 uniform sampler2D gradTexture;
 // The volume's turn: slice points to the cloud's own frame.
 uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
@@ -35,8 +37,9 @@ varying vec2 light;
 // below is not a depth.
 varying float sliceDepth;
 
-// The scene's slices and grid; tests/pair_constants_test.cpp fails when
-// these are not the scene's, or when the fragment stage's copies differ.
+// The scene's slices and grid. Where both stages need a constant, each keeps
+// a copy: the repository's tests/pair_constants_test.cpp compares them, and
+// these with the scene's.
 const float SLICE_STEP = 3.0 / 31.0;
 const float CELL = 3.0 / 31.0;
 const float HALF_EXTENT = 1.5;
@@ -72,7 +75,7 @@ vec4 sphere(vec3 q, vec4 ball) {
   return vec4(fromCentre / max(radius, 1e-6), radius - ball.w);
 }
 
-// A puff taller than it is wide, on a flat base, well inside the unit
+// A rounded puff, highest in the middle, on a flat base, well inside the unit
 // sphere so that no turn brings it near the volume's faces.
 vec4 baseField(vec3 q) {
   vec4 d = smoothMin(sphere(q, vec4(0.0, 0.0, 0.0, 0.58)), sphere(q, vec4(0.1, 0.46, 0.06, 0.38)));
@@ -197,6 +200,8 @@ void main() {
   float depth = EXTINCTION * depthToSun(q, sunAxis);
   float cosine = dot(normalize(lightPos), normalize(fromEye));
   float sun = phase(cosine, 0.6) * exp(-depth) + 0.6 * phase(cosine, 0.2) * exp(-0.3 * depth);
+  // The sky lights a point less where cloud lies above it (rotCol1 is up,
+  // in the cloud's frame).
   float above = clamp(-baseField(q + rotCol1.xyz * 0.35).w / LIGHT_SOFT_EDGE, 0.0, 1.0);
   light = vec2(sun, exp(-1.6 * above));
 }
