@@ -1,5 +1,7 @@
 #include "shader_reload.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -14,14 +16,21 @@ namespace {
 const double kLookInterval = 0.2;
 
 // What a look sees of one file. A file renamed over it has a write time of
-// its own, so a save through a temporary file shows as well.
+// its own, so a save through a temporary file shows as well. A link turned
+// to another file of the same size and write time shows in the file's
+// device and inode, and a change of permissions (a file made readable again)
+// in its change time; Windows gives no inode and its creation time there.
 struct FileStamp {
   std::filesystem::file_type type = std::filesystem::file_type::none;
   std::uintmax_t size = 0;
   std::filesystem::file_time_type writeTime;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t changeTime = 0;
 
   bool operator==(const FileStamp& other) const {
-    return type == other.type && size == other.size && writeTime == other.writeTime;
+    return type == other.type && size == other.size && writeTime == other.writeTime && device == other.device &&
+           inode == other.inode && changeTime == other.changeTime;
   }
 };
 
@@ -37,8 +46,21 @@ PairStamp builtStamp;
 PairStamp lastLook;
 double nextLookTime = 0.0;
 
+// The change time in nanoseconds where the system keeps them (POSIX's
+// st_ctim), else in whole seconds, in which two changes within one second
+// look alike. Called with 0, the first is taken wherever it compiles.
+template <typename Info>
+auto changeTimeOf(const Info& info, int /*preferred*/) -> decltype(info.st_ctim.tv_nsec, std::int64_t()) {
+  return static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+}
+template <typename Info>
+std::int64_t changeTimeOf(const Info& info, long /*fallback*/) {
+  return static_cast<std::int64_t>(info.st_ctime);
+}
+
 // A file that is missing or cannot be read gives a stamp of its own, so its
-// coming back is an edit too.
+// coming back is an edit too. A link is followed: what counts is the file it
+// names.
 FileStamp stampOf(const char* path) {
   std::error_code error;
   FileStamp stamp;
@@ -46,6 +68,12 @@ FileStamp stampOf(const char* path) {
   if (stamp.type != std::filesystem::file_type::regular) return stamp;
   stamp.size = std::filesystem::file_size(path, error);
   stamp.writeTime = std::filesystem::last_write_time(path, error);
+  struct stat info {};
+  if (stat(path, &info) == 0) {
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    stamp.changeTime = changeTimeOf(info, 0);
+  }
   return stamp;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -36,6 +37,9 @@ struct Case {
   bool passThrough;
   bool dragging;
   std::vector<double> frameMs;
+  // The process's CPU time, the GL driver's threads included: it repeats
+  // from run to run where wall time moves with the machine's load.
+  std::vector<double> cpuMs;
 };
 
 // A window as the application opens it, at another size, with its own
@@ -77,24 +81,28 @@ void selectCase(const Case& c) {
   dragging = c.dragging;
 }
 
-// One frame as the application draws it; glFinish makes sure the frame is
-// complete, not just queued, when the clock is read.
-double drawFrame() {
+// One frame as the application draws it, timed into the case; glFinish
+// makes sure the frame is complete, not just queued, when the clocks are
+// read.
+void drawFrame(Case* timed) {
   double start = glfwGetTime();
+  std::clock_t cpuStart = std::clock();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   setupCamera();
   drawScene();
   glfwSwapBuffers(window);
   glFinish();
-  return (glfwGetTime() - start) * 1000.0;
+  if (!timed) return;
+  timed->frameMs.push_back((glfwGetTime() - start) * 1000.0);
+  timed->cpuMs.push_back(static_cast<double>(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC);
 }
 
 void runRound(std::vector<Case>& cases, int frames) {
   for (Case& c : cases) {
     selectCase(c);
     // The first frame after a context switch pays for the switch.
-    drawFrame();
-    for (int i = 0; i < frames; ++i) c.frameMs.push_back(drawFrame());
+    drawFrame(nullptr);
+    for (int i = 0; i < frames; ++i) drawFrame(&c);
   }
   glfwPollEvents();
 }
@@ -106,12 +114,13 @@ double median(std::vector<double> values) {
 }
 
 void printTable(const std::vector<Case>& cases) {
-  std::printf("%-16s %10s %10s %9s %9s %8s\n", "case", "size", "median ms", "min ms", "max ms", "fps");
+  std::printf("%-16s %10s %10s %9s %9s %8s %8s\n", "case", "size", "median ms", "min ms", "max ms", "fps", "cpu ms");
   for (const Case& c : cases) {
     auto [low, high] = std::minmax_element(c.frameMs.begin(), c.frameMs.end());
     double ms = median(c.frameMs);
     std::string size = std::to_string(c.surface->width) + "x" + std::to_string(c.surface->height);
-    std::printf("%-16s %10s %10.1f %9.1f %9.1f %8.1f\n", c.name, size.c_str(), ms, *low, *high, 1000.0 / ms);
+    std::printf("%-16s %10s %10.1f %9.1f %9.1f %8.1f %8.1f\n", c.name, size.c_str(), ms, *low, *high, 1000.0 / ms,
+                median(c.cpuMs));
   }
 }
 
@@ -167,19 +176,22 @@ int measure(const Options& options, std::vector<Surface>& surfaces) {
     }
   }
   Surface* small = surfaces.data();
-  std::vector<Case> cases{{"clouds at rest", small, false, false, {}},
-                          {"drag preview", small, false, true, {}},
-                          {"pass-through", small, true, false, {}},
-                          {"geometry only", &surfaces[1], true, false, {}},
+  std::vector<Case> cases{{"clouds at rest", small, false, false, {}, {}},
+                          {"drag preview", small, false, true, {}, {}},
+                          {"pass-through", small, true, false, {}, {}},
+                          {"geometry only", &surfaces[1], true, false, {}, {}},
                           // The pair's vertex stage, with next to no fragments.
-                          {"cloud vertices", &surfaces[1], false, false, {}}};
+                          {"cloud vertices", &surfaces[1], false, false, {}, {}}};
   for (size_t i = 2; i < surfaces.size(); ++i) {
-    cases.push_back({"clouds at rest", &surfaces[i], false, false, {}});
-    cases.push_back({"pass-through", &surfaces[i], true, false, {}});
+    cases.push_back({"clouds at rest", &surfaces[i], false, false, {}, {}});
+    cases.push_back({"pass-through", &surfaces[i], true, false, {}, {}});
   }
   // Warm-up: the GL compiles its shader variants on first use.
   runRound(cases, 1);
-  for (Case& c : cases) c.frameMs.clear();
+  for (Case& c : cases) {
+    c.frameMs.clear();
+    c.cpuMs.clear();
+  }
   for (int round = 0; round < options.rounds; ++round) runRound(cases, options.frames);
 
   std::printf("%d rounds x %d frames per case, pair from %s\n\n", options.rounds, options.frames,

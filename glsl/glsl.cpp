@@ -84,6 +84,18 @@ bool isRegularFile(const char* path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+// Some editors, on Windows above all, begin a UTF-8 file with a byte-order
+// mark. It is no part of the text, and a GL's compiler takes it for a stray
+// token: the offset past it, or 0, with the stream there.
+std::streamoff textStart(std::ifstream& file) {
+  char mark[3] = {};
+  file.read(mark, sizeof mark);
+  std::streamoff start = file.gcount() == 3 && std::memcmp(mark, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  file.clear();
+  file.seekg(start, std::ios::beg);
+  return start;
+}
+
 // The OpenGL 2.0 entry points that the library calls. A GL older than 2.0 may
 // offer the shading language through the shader-object extension alone, so
 // each is taken from the extension where the GL lacks it, once the loader has
@@ -282,15 +294,17 @@ int glShaderObject::loadFromFile(const char* path) {
   if (!file.is_open()) return -1;
 
   std::streamoff end = 0;
+  std::streamoff start = 0;
   if (file.good()) {
     file.seekg(0, std::ios::end);
     end = file.tellg();
     file.seekg(0, std::ios::beg);
+    start = textStart(file);
   }
-  if (end <= 0) return -2;
+  if (end - start <= 0) return -2;
   // The length is kept in 32 bits; a longer file is refused, not truncated.
-  if (static_cast<unsigned long long>(end) >= UINT32_MAX) return -3;
-  uint32_t length = static_cast<uint32_t>(end);
+  if (static_cast<unsigned long long>(end - start) >= UINT32_MAX) return -3;
+  uint32_t length = static_cast<uint32_t>(end - start);
 
   if (source && owns_source) std::free(const_cast<char*>(source));
   char* text = static_cast<char*>(std::malloc(length + 1u));

@@ -1,6 +1,6 @@
-// The shipped pair's stages are files of their own, so each defines the
-// constants that both need, and the vertex stage those of the scene's
-// slices: these tests fail where the copies differ.
+// A pair's stages are files of their own, so each defines the constants that
+// both need, and the vertex stage those of the scene's slices: these tests
+// fail where the copies differ, in the shipped pair and in the starter pair.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,10 +20,27 @@ namespace {
 // extinction than the view ray that the fragment stage shades.
 const std::set<std::string> kDifferByDesign = {"EXTINCTION"};
 
+// A pair's folder, and how many constants its stages share: a parse that
+// missed them would pass.
+struct Pair {
+  const char* name;
+  const char* folder;
+  size_t shared;
+};
+const Pair kPairs[] = {{"shipped", QUORVEL_SHADER_DIR, 10}, {"starter", QUORVEL_STARTER_DIR, 7}};
+
+// Names the pair in test listings instead of dumping its bytes.
+void PrintTo(const Pair& pair, std::ostream* out) { *out << pair.name; }
+
+class PairConstants : public ::testing::TestWithParam<Pair> {};
+
+INSTANTIATE_TEST_SUITE_P(Pairs, PairConstants, ::testing::ValuesIn(kPairs),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Each `const <type> NAME = <value>;` that starts a line, a stage's own and
 // not a function's: NAME to the value as written, without spaces.
-std::map<std::string, std::string> stageConstants(const char* stage) {
-  std::istringstream text(readFile(std::string(QUORVEL_SHADER_DIR) + "/" + stage));
+std::map<std::string, std::string> stageConstants(const Pair& pair, const char* stage) {
+  std::istringstream text(readFile(std::string(pair.folder) + "/" + stage));
   const std::regex definition(R"(const \w+ (\w+) = ([^;]+);.*)");
   std::map<std::string, std::string> constants;
   std::smatch match;
@@ -43,21 +60,20 @@ float valueOf(const std::string& text) {
   return over == std::string::npos ? value : value / std::strtof(text.c_str() + over + 1, nullptr);
 }
 
-TEST(PairConstants, BothStagesGiveEveryConstantTheyShareOneValue) {
-  std::map<std::string, std::string> vertex = stageConstants("Quorvel.vert");
+TEST_P(PairConstants, BothStagesGiveEveryConstantTheyShareOneValue) {
+  std::map<std::string, std::string> vertex = stageConstants(GetParam(), "Quorvel.vert");
   size_t shared = 0;
-  for (const auto& [name, value] : stageConstants("Quorvel.frag")) {
+  for (const auto& [name, value] : stageConstants(GetParam(), "Quorvel.frag")) {
     if (!vertex.count(name)) continue;
     ++shared;
     if (kDifferByDesign.count(name)) continue;
     EXPECT_EQ(value, vertex[name]) << name;
   }
-  // The ten that the stages share: a parse that missed them would pass.
-  EXPECT_GE(shared, 10u);
+  EXPECT_GE(shared, GetParam().shared);
 }
 
-TEST(PairConstants, TheVertexStageSlicesTheScenesVolume) {
-  std::map<std::string, std::string> vertex = stageConstants("Quorvel.vert");
+TEST_P(PairConstants, TheVertexStageSlicesTheScenesVolume) {
+  std::map<std::string, std::string> vertex = stageConstants(GetParam(), "Quorvel.vert");
   EXPECT_FLOAT_EQ(valueOf(vertex["SLICE_STEP"]), kVolumeExtent / static_cast<float>(kSliceCount - 1));
   EXPECT_FLOAT_EQ(valueOf(vertex["CELL"]), kVolumeExtent / static_cast<float>(kGridSize - 1));
   EXPECT_FLOAT_EQ(valueOf(vertex["HALF_EXTENT"]), kVolumeExtent * 0.5f);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -32,6 +34,24 @@ int liveGLObjects() {
   int live = 0;
   for (GLuint name = 1; name < 2048; ++name) live += glIsShader(name) || glIsProgram(name);
   return live;
+}
+
+// Quorvel.frag made a symbolic link to `target`.
+void relink(const char* target) {
+  std::filesystem::remove("Quorvel.frag");
+  std::filesystem::create_symlink(target, "Quorvel.frag");
+}
+
+// The kernel stamps changes from a clock that moves a few milliseconds at a
+// time: waits until a change made now gets another time than `path` has.
+void waitForTheChangeClock(const char* path) {
+  struct stat file {};
+  struct stat probe {};
+  stat(path, &file);
+  do {
+    writeFile("probe", "");
+    stat("probe", &probe);
+  } while (probe.st_ctim.tv_sec == file.st_ctim.tv_sec && probe.st_ctim.tv_nsec == file.st_ctim.tv_nsec);
 }
 
 class ShaderReload : public ::testing::Test {
@@ -102,6 +122,40 @@ TEST_F(ShaderReload, AnEditTwoLooksAgreeOnIsBuiltAndTheOldProgramGoes) {
   EXPECT_TRUE(cloudShader->linked);
   look();
   EXPECT_EQ(shaderManager.programs.size(), 1u) << "built again without an edit";
+  EXPECT_EQ(errors(), "");
+}
+
+// Changes that leave the size and the write time as they were are edits
+// too: the pair is built again once two looks agree on them.
+TEST_F(ShaderReload, ChangesThatKeepTheSizeAndWriteTimeAreBuilt) {
+  // Two more texts of the built one's length and write time.
+  std::string renamed = kGoodFragment;
+  std::replace(renamed.begin(), renamed.end(), 'b', 'c');
+  for (auto [name, text] : {std::pair{"a.frag", std::string(kGoodFragment)}, std::pair{"b.frag", renamed}}) {
+    writeFile(name, text);
+    std::filesystem::last_write_time(name, std::filesystem::last_write_time("Quorvel.frag"));
+  }
+  struct Change {
+    const char* what;
+    void (*make)();
+  };
+  const Change changes[] = {
+      {"a link made to a copy", [] { relink("a.frag"); }},
+      {"a link turned to another file", [] { relink("b.frag"); }},
+      {"the permissions changed",
+       [] {
+         waitForTheChangeClock("Quorvel.frag");
+         std::filesystem::permissions("Quorvel.frag", std::filesystem::perms::owner_write,
+                                      std::filesystem::perm_options::remove);
+       }},
+  };
+  for (const Change& change : changes) {
+    glShader* before = cloudShader;
+    change.make();
+    look();
+    look();
+    EXPECT_NE(cloudShader, before) << change.what;
+  }
   EXPECT_EQ(errors(), "");
 }
 

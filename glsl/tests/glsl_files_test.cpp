@@ -49,6 +49,17 @@ TEST_F(ShaderFiles, AFileIsReadBackExactlyWithItsTerminator) {
   EXPECT_EQ(std::string(stage_.source), read);
 }
 
+// As some Windows editors save UTF-8: the mark is no part of the text, and
+// the compiler would take it for a stray token. Only at the start is it one.
+TEST_F(ShaderFiles, ALeadingByteOrderMarkIsSkipped) {
+  const std::string mark = "\xEF\xBB\xBF";
+  ASSERT_EQ(stage_.loadFromFile(write("marked.vert", mark + kGoodVertex).c_str()), 0);
+  EXPECT_EQ(std::string(stage_.source), kGoodVertex);
+  EXPECT_EQ(stage_.loadFromFile(write("mark.vert", mark).c_str()), -2);
+  ASSERT_EQ(stage_.loadFromFile(write("inner.vert", "//" + mark).c_str()), 0);
+  EXPECT_EQ(std::string(stage_.source), "//" + mark);
+}
+
 TEST_F(ShaderFiles, ASecondLoadReplacesTheFirstText) {
   ASSERT_EQ(stage_.loadFromFile(write("first.vert", "first text").c_str()), 0);
   ASSERT_EQ(stage_.loadFromFile(write("second.vert", "second").c_str()), 0);

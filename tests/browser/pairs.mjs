@@ -26,6 +26,14 @@ export function passThroughPair() {
 
 const shipped = (stage) => fs.readFileSync(path.join(repo, 'shaders', stage), 'utf8');
 
+// The starter pair that pair authors copy (examples/pairs/starter): a cloud
+// of its own, culled and integrated as the shipped one is, for the page as a
+// pair of the user's own.
+export function starterPair() {
+  const stage = (name) => fs.readFileSync(path.join(repo, 'examples/pairs/starter', name), 'utf8');
+  return writePair({ 'Quorvel.vert': stage('Quorvel.vert'), 'Quorvel.frag': stage('Quorvel.frag') });
+}
+
 // The pass-through pair with its uniforms renamed, so that the scene sets
 // only uniforms that the program lacks.
 export function pairWithoutUniforms() {
