@@ -195,8 +195,8 @@ export class WebProgram {
   // runs now: two restarts in a row can each reach it, and only the last
   // one's run is the page's.
   async running(after, limitMs = 15000) {
-    if ((await this.waitForState('running', limitMs, after)).state !== 'running') return false;
-    return pollUntil(limitMs, async () => (await this.state()).state === 'running');
+    return pollUntil(limitMs, () => this.read((after) => document.body.dataset.state === 'running' &&
+      window.statesSeen.slice(after).some((seen) => seen.state === 'running'), after));
   }
 
   // Frames shown on the page so far, as its <body> counts them.
@@ -287,10 +287,12 @@ export class WebProgram {
   }
 
   // The runs' frames on the page, and the GL contexts and the runs' windows
-  // that are still alive. Where the driver cannot force a collection, the
-  // page first makes garbage enough for the engine to collect.
+  // that are still alive after a collection. Where the driver cannot force
+  // one, the page first makes garbage enough for the engine to collect.
   async holdings() {
-    if (this.engine.cannot.collect) {
+    if (!this.engine.cannot.collect) {
+      await this.engine.memory();
+    } else {
       await this.read(async () => {
         for (let round = 0; round < 4; ++round) {
           let garbage = Array.from({ length: 64 }, () => new ArrayBuffer(4 << 20));
