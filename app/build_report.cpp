@@ -3,6 +3,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "scene.h"
 #include "state.h"
 
 namespace {
@@ -26,10 +27,14 @@ bool readText(const std::string& text, size_t* at, const char* expected) {
 // The place at the start of a message line, `0:LINE`, `0:?` or `0(LINE)`
 // after an optional severity, with Mesa's `(COLUMN)` after it and the colon
 // that ends it: where the text begins, or npos.
-size_t readPlace(const std::string& text, int* line) {
+size_t readPlace(const std::string& text, int* line, std::string* severity) {
   size_t at = text.find_first_not_of(" \t");
   if (at == std::string::npos) return at;
-  if (!readText(text, &at, "ERROR: ")) readText(text, &at, "WARNING: ");
+  if (readText(text, &at, "ERROR: ")) {
+    *severity = "error";
+  } else if (readText(text, &at, "WARNING: ")) {
+    *severity = "warning";
+  }
   int source = 0;
   int column = 0;
   if (!readNumber(text, &at, &source)) return std::string::npos;
@@ -52,9 +57,25 @@ size_t readPlace(const std::string& text, int* line) {
   return at;
 }
 
+// Mesa and NVIDIA name the severity after the place: `error: ...`,
+// `warning: ...`, `error C0000: ...`.
+void readSeverity(const std::string& text, size_t* at, std::string* severity) {
+  for (const char* word : {"error", "warning"}) {
+    size_t after = *at;
+    if (!readText(text, &after, word) || after >= text.size() || (text[after] != ':' && text[after] != ' ')) continue;
+    *severity = word;
+    *at = text.find_first_not_of(": ", after);
+    if (*at == std::string::npos) *at = text.size();
+    return;
+  }
+}
+
 }  // namespace
 
 std::string failedStep(glLoadFailure failure) {
+  // Without the shading language every stage fails to compile; that is not
+  // the pair's fault.
+  if (!glslAvailable) return "this GL offers no shading language";
   switch (failure) {
     case glLoadFailure::vertexFile:
       return std::string(kVertexFile) + " cannot be read";
@@ -72,13 +93,24 @@ std::string failedStep(glLoadFailure failure) {
   return "nothing failed";
 }
 
-BuildReport lastBuild(bool edit) {
+const char* failedFile(glLoadFailure failure) {
+  if (failure == glLoadFailure::vertexFile || failure == glLoadFailure::vertexCompile) return kVertexFile;
+  if (failure == glLoadFailure::fragmentFile || failure == glLoadFailure::fragmentCompile) return kFragmentFile;
+  return nullptr;
+}
+
+BuildReport lastBuild(bool edit, glShader* built) {
   BuildReport report;
   report.edit = edit;
   report.failure = shaderManager.last_failure;
   report.log = shaderManager.last_log;
   if (report.failure == glLoadFailure::vertexCompile || report.failure == glLoadFailure::fragmentCompile) {
     report.messages = compilerMessages(report.log);
+  }
+  if (built) {
+    for (const char* name : kSceneUniforms) {
+      if (!built->hasUniform(name)) report.missingUniforms.emplace_back(name);
+    }
   }
   return report;
 }
@@ -89,9 +121,12 @@ std::vector<CompilerMessage> compilerMessages(const std::string& log) {
   std::string line;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    int number = 0;
-    size_t text = readPlace(line, &number);
-    if (text != std::string::npos) messages.push_back({number, line.substr(text)});
+    CompilerMessage message;
+    size_t text = readPlace(line, &message.line, &message.severity);
+    if (text == std::string::npos) continue;
+    readSeverity(line, &text, &message.severity);
+    message.text = line.substr(text);
+    messages.push_back(message);
   }
   return messages;
 }

@@ -9,12 +9,15 @@
 #include "glsl.h"
 
 // One compiler message: its line in the stage's text (0 when the GL names
-// none) and what the GL says after the place.
+// none), "error" or "warning", and what the GL says after them.
 struct CompilerMessage {
   int line = 0;
+  std::string severity = "error";
   std::string text;
 
-  bool operator==(const CompilerMessage& other) const { return line == other.line && text == other.text; }
+  bool operator==(const CompilerMessage& other) const {
+    return line == other.line && severity == other.severity && text == other.text;
+  }
 };
 
 struct BuildReport {
@@ -25,15 +28,22 @@ struct BuildReport {
   std::string log;
   // The compiler's messages, for a stage that did not compile.
   std::vector<CompilerMessage> messages;
+  // The uniforms that the scene sets and the built program lacks: each set
+  // of one writes a line to the log.
+  std::vector<std::string> missingUniforms;
 };
 
-// The shader manager's last load as a report.
-BuildReport lastBuild(bool edit);
+// The shader manager's last load as a report; `built` is the program that
+// it gave, or null.
+BuildReport lastBuild(bool edit, glShader* built);
 // The step that stopped a build, in words: "the pair does not link".
 std::string failedStep(glLoadFailure failure);
+// The stage file that a failed step names: kVertexFile, kFragmentFile, or
+// null for a link.
+const char* failedFile(glLoadFailure failure);
 // The messages in the GL's own forms: `0:12(5): error: ...` (Mesa),
-// `ERROR: 0:12: ...` (ANGLE and others), `0(12) : error ...` (NVIDIA); a
-// line in none of them is not a message.
+// `ERROR: 0:12: ...` (ANGLE and others), `0(12) : error C0000: ...`
+// (NVIDIA); a line in none of them is not a message.
 std::vector<CompilerMessage> compilerMessages(const std::string& log);
 
 #endif

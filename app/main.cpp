@@ -98,13 +98,15 @@ void reportLostLog(std::ofstream& log) {
 }
 
 // The GL state, the shader program and the noise textures; false when the
-// program or a texture cannot be made.
+// program or a texture cannot be made. A failed build says why itself.
 bool prepareScene() {
   initGLState();
   initGLExtensions();
   if (!loadCloudShader()) return false;
   createPermTexture(&permTextureId);
-  return createGradTexture(&gradTextureId);
+  if (createGradTexture(&gradTextureId)) return true;
+  std::cerr << "quorvel: this GL cannot switch texture units, and the clouds need two" << std::endl;
+  return false;
 }
 
 // One frame; false once the user has asked to quit.

@@ -87,7 +87,7 @@ void rebuild() {
   // run goes on: a file that cannot be read is told without a flush of its
   // own.
   std::cout.flush();
-  reportBuild(lastBuild(true));
+  reportBuild(lastBuild(true, edited));
   if (!edited) return;
   shaderManager.freeProgram(cloudShader);
   cloudShader = edited;
@@ -101,7 +101,7 @@ bool loadCloudShader() {
   builtStamp = stampPair();
   lastLook = builtStamp;
   cloudShader = shaderManager.loadFromFiles(kVertexFile, kFragmentFile);
-  reportBuild(lastBuild(false));
+  reportBuild(lastBuild(false, cloudShader));
   return cloudShader != nullptr;
 }
 

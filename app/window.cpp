@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "state.h"
@@ -45,10 +46,45 @@ void getMousePos(int* x, int* y) {
 
 void getWindowSize(int* width, int* height) { glfwGetFramebufferSize(window, width, height); }
 
-// A failed start-up ends the run, and the log says why; a failed edit is
-// said on the console, since the picture goes on as it was.
+namespace {
+
+// The log is named only where it is: one that could not be made, or that
+// was deleted while the program runs, would send the user nowhere.
+std::string logSaysWhy() {
+  std::error_code error;
+  return std::filesystem::is_regular_file(kLogFile, error) ? std::string(" (") + kLogFile + " says why)" : "";
+}
+
+// The compiler's messages where editors, IDEs and terminals jump to them,
+// FILE:LINE: SEVERITY: TEXT; the linker's as the GL gives them.
+void writeMessages(const BuildReport& report) {
+  const char* file = failedFile(report.failure);
+  for (const CompilerMessage& message : report.messages) {
+    std::cerr << file << ':';
+    if (message.line > 0) std::cerr << message.line << ':';
+    std::cerr << ' ' << message.severity << ": " << message.text << '\n';
+  }
+  if (report.failure == glLoadFailure::link) std::cerr << report.log << (report.log.empty() ? "" : "\n");
+}
+
+}  // namespace
+
+// What a pair's author must know at once, on the console: a build that
+// failed and why, and the uniforms that the scene sets and a built program
+// lacks, each set of which writes a line to the log.
 void reportBuild(const BuildReport& report) {
-  if (!report.edit || report.failure == glLoadFailure::none) return;
-  std::cerr << "quorvel: the edited shader pair is not loaded: " << failedStep(report.failure) << " (" << kLogFile
-            << " says why); the last good pair still draws" << std::endl;
+  if (report.failure != glLoadFailure::none) {
+    std::cerr << "quorvel: the " << (report.edit ? "edited " : "")
+              << "shader pair is not loaded: " << failedStep(report.failure) << logSaysWhy()
+              << (report.edit ? "; the last good pair still draws" : "") << '\n';
+    writeMessages(report);
+  }
+  if (!report.missingUniforms.empty()) {
+    std::cerr << "quorvel: the shader pair lacks the uniform" << (report.missingUniforms.size() > 1 ? "s" : "");
+    for (size_t i = 0; i < report.missingUniforms.size(); ++i) {
+      std::cerr << (i == 0 ? " " : ", ") << report.missingUniforms[i];
+    }
+    std::cerr << ", which the scene sets: each set writes a line to " << kLogFile << '\n';
+  }
+  std::cerr.flush();
 }

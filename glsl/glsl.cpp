@@ -476,6 +476,13 @@ GLint glShader::getUniformLocation(const char* name) {
   return location;
 }
 
+// No error report either: a GL error pending from the caller's drawing is
+// left for the next check, which it would meet without this question.
+bool glShader::hasUniform(const char* name) {
+  if (!glslAvailable || !name) return false;
+  return gl2.getUniformLocation(handle, name) != -1;
+}
+
 namespace {
 
 // Every setter looks its uniform up by name on each call, then hands the

@@ -83,6 +83,10 @@ public:
   // -1 when the name is not found (a null name never is), or without a GL
   // call while the shading language is unavailable.
   GLint getUniformLocation(const char* name);
+  // Whether the linked program holds an active uniform of that name, asked
+  // without a log line: for a caller that tells its user once, at a load,
+  // what each set would report.
+  bool hasUniform(const char* name);
 
   bool setUniform1f(const char* name, GLfloat x);
   bool setUniform2f(const char* name, GLfloat x, GLfloat y);

@@ -3,17 +3,17 @@
 
 #include <gtest/gtest.h>
 
-TEST(CompilerMessages, EachGLsFormGivesTheLineAndTheText) {
+TEST(CompilerMessages, EachGLsFormGivesTheLineTheSeverityAndTheText) {
   const std::string log =
       "0:12(5): error: `x' undeclared\n"             // Mesa
       "ERROR: 0:7: 'y' : undeclared identifier\r\n"  // ANGLE, with a Windows line end
       "0(31) : error C0000: syntax error\n"          // NVIDIA
       "ERROR: 0:?: '' : compilation terminated\n"    // no line at all
       "ERROR: 2 compilation errors.  No code generated.\n"
-      "WARNING: 0:3: 'z' : unused\n";
-  EXPECT_EQ(compilerMessages(log), (std::vector<CompilerMessage>{{12, "error: `x' undeclared"},
-                                                                 {7, "'y' : undeclared identifier"},
-                                                                 {31, "error C0000: syntax error"},
-                                                                 {0, "'' : compilation terminated"},
-                                                                 {3, "'z' : unused"}}));
+      "0:3(1): warning: `z' unused\n";
+  EXPECT_EQ(compilerMessages(log), (std::vector<CompilerMessage>{{12, "error", "`x' undeclared"},
+                                                                 {7, "error", "'y' : undeclared identifier"},
+                                                                 {31, "error", "C0000: syntax error"},
+                                                                 {0, "error", "'' : compilation terminated"},
+                                                                 {3, "warning", "`z' unused"}}));
 }

@@ -126,7 +126,14 @@ TEST(ShaderTextAtStart, AVertexSyntaxErrorStopsBeforeTheFragmentShader) {
   const char* broken = "#version 120\nvoid main() { gl_Position = ftransform() }\n";
   AppSession app;
   writeShader(app, kVertexFile, broken);
-  expectEndedWith(app.runToEnd(), 1);
+  ProcessResult result = app.runToEnd();
+  expectEndedWith(result, 1);
+  // The console says why at once, the compiler's message where editors jump.
+  EXPECT_EQ(result.output.rfind("quorvel: the shader pair is not loaded: the vertex shader does not compile "
+                                "(logfile.txt says why)\nQuorvel.vert:2: error: ",
+                                0),
+            0u)
+      << result.output;
   std::string log = app.log();
   EXPECT_EQ(log, startupReport() + compilerErrorSection(GL_VERTEX_SHADER, broken));
   EXPECT_NE(log.find("error"), std::string::npos) << "the GL gave no message";
@@ -243,7 +250,11 @@ TEST(Surroundings, AGLWithoutTheShadingLanguageEndsWithStatusOne) {
   std::map<std::string, std::string> noVertexShaders{{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_vertex_shader"}};
   AppSession app;
   app.options.setEnv = noVertexShaders;
-  expectEndedWith(app.runToEnd(), 1);
+  ProcessResult result = app.runToEnd();
+  expectEndedWith(result, 1);
+  EXPECT_EQ(result.output,
+            "quorvel: the shader pair is not loaded: this GL offers no shading language (logfile.txt "
+            "says why)\n");
   std::string report = startupReport(noVertexShaders);
   EXPECT_NE(report.find("[FAILED] OpenGL Shading Language is not available...\n\n"), std::string::npos) << report;
   EXPECT_EQ(app.log(), report +

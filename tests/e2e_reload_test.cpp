@@ -92,9 +92,12 @@ TEST_F(EditedPair, EachSaveShowsABrokenOneKeepsTheLastGoodPairAndTheRunGoesOn) {
   app.pressEscape();
   ProcessResult result = app.waitForEnd();
   expectEndedWith(result, 0);
-  EXPECT_EQ(result.output,
-            "quorvel: the edited shader pair is not loaded: the fragment shader does not compile (logfile.txt says "
-            "why); the last good pair still draws\n");
+  // The compiler's message follows, where editors jump to it.
+  EXPECT_EQ(result.output.rfind("quorvel: the edited shader pair is not loaded: the fragment shader does not compile "
+                                "(logfile.txt says why); the last good pair still draws\nQuorvel.frag:2: error: ",
+                                0),
+            0u)
+      << result.output;
   std::string shippedVertex = shippedShader("Quorvel.vert");
   std::string shippedFragment = shippedShader("Quorvel.frag");
   EXPECT_EQ(app.log(), normalLog() + buildSections(kFlatVertex, kRedFragment) +

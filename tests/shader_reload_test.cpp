@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -24,6 +25,17 @@ const char* const kBrokenFragment =
     "#version 120\n"
     "void main() { gl_FragColor = vec4(1.0) }\n";
 const char* const kMissing = nullptr;
+// A pair that uses every uniform that the scene sets: its builds say
+// nothing on the console.
+const char* const kSceneVertex =
+    "#version 120\n"
+    "uniform float zPosition;\nuniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;\nuniform vec3 lightPos;\n"
+    "void main() { gl_Position = mat4(rotCol0, rotCol1, rotCol2, rotCol3) * gl_Vertex + vec4(lightPos, zPosition); }\n";
+const char* const kSceneFragment =
+    "#version 120\n"
+    "uniform int useNoise;\nuniform sampler2D permTexture, gradTexture;\n"
+    "void main() { gl_FragColor = texture2D(permTexture, vec2(0.5)) * float(useNoise) + "
+    "texture2D(gradTexture, vec2(0.5)); }\n";
 
 // The log is thrown away: kept, it would grow the heap that the test watches.
 struct DiscardingBuffer : std::streambuf {
@@ -59,7 +71,8 @@ protected:
   ShaderReload() : savedLog_(std::cout.rdbuf(&log_)), savedErrors_(std::cerr.rdbuf(errors_.rdbuf())) {
     useGLContext();
     std::filesystem::current_path(directory_);
-    edit(kGoodVertex, kGoodFragment);
+    writeFile("logfile.txt", "");
+    edit(kSceneVertex, kSceneFragment);
     EXPECT_TRUE(loadCloudShader());
   }
   ~ShaderReload() override {
@@ -91,9 +104,8 @@ protected:
     errors_.str("");
     return text;
   }
-  static std::string notLoaded(const std::string& step) {
-    return "quorvel: the edited shader pair is not loaded: " + step +
-           " (logfile.txt says why); the last good pair still draws\n";
+  static std::string notLoaded(const std::string& step, const char* why = " (logfile.txt says why)") {
+    return "quorvel: the edited shader pair is not loaded: " + step + why + "; the last good pair still draws\n";
   }
 
   DiscardingBuffer log_;
@@ -109,9 +121,9 @@ TEST_F(ShaderReload, AnEditTwoLooksAgreeOnIsBuiltAndTheOldProgramGoes) {
   glShader* old = cloudShader;
   GLuint names[] = {old->handle, old->objects.at(0)->handle, old->objects.at(1)->handle};
   // Truncated, then written: the half-way state is seen once only.
-  edit("", kGoodFragment);
+  edit("", kSceneFragment);
   look();
-  edit(kGoodVertex, kGoodFragment);
+  edit(kSceneVertex, kSceneFragment);
   look();
   EXPECT_EQ(cloudShader, old) << "built before two looks agreed";
   look();
@@ -129,9 +141,9 @@ TEST_F(ShaderReload, AnEditTwoLooksAgreeOnIsBuiltAndTheOldProgramGoes) {
 // too: the pair is built again once two looks agree on them.
 TEST_F(ShaderReload, ChangesThatKeepTheSizeAndWriteTimeAreBuilt) {
   // Two more texts of the built one's length and write time.
-  std::string renamed = kGoodFragment;
+  std::string renamed = kSceneFragment;
   std::replace(renamed.begin(), renamed.end(), 'b', 'c');
-  for (auto [name, text] : {std::pair{"a.frag", std::string(kGoodFragment)}, std::pair{"b.frag", renamed}}) {
+  for (auto [name, text] : {std::pair{"a.frag", std::string(kSceneFragment)}, std::pair{"b.frag", renamed}}) {
     writeFile(name, text);
     std::filesystem::last_write_time(name, std::filesystem::last_write_time("Quorvel.frag"));
   }
@@ -159,6 +171,15 @@ TEST_F(ShaderReload, ChangesThatKeepTheSizeAndWriteTimeAreBuilt) {
   EXPECT_EQ(errors(), "");
 }
 
+TEST_F(ShaderReload, AnEditThatLacksUniformsNamesThemOnceOnTheConsole) {
+  edit(kSceneVertex, kGoodFragment);
+  look();
+  look();
+  EXPECT_EQ(errors(),
+            "quorvel: the shader pair lacks the uniforms useNoise, permTexture, gradTexture, which the scene "
+            "sets: each set writes a line to logfile.txt\n");
+}
+
 // Every way an edit can fail, round after round: the last good program goes
 // on, standard error says once which step failed, and neither GL objects nor
 // heap memory pile up. The first two rounds fill what the GL keeps for good.
@@ -167,13 +188,16 @@ TEST_F(ShaderReload, BrokenEditsKeepTheLastGoodProgramAndLeakNothing) {
     const char* vertex;
     const char* fragment;
     const char* step;
+    // How the line after the step begins: the compiler's first message, where
+    // editors jump to it.
+    const char* message;
   };
   const Broken broken[] = {
-      {kMissing, kGoodFragment, "Quorvel.vert cannot be read"},
-      {kGoodVertex, "", "Quorvel.frag cannot be read"},
-      {kBrokenVertex, kGoodFragment, "the vertex shader does not compile"},
-      {kGoodVertex, kBrokenFragment, "the fragment shader does not compile"},
-      {kUnresolvedVertex, kGoodFragment, "the pair does not link"},
+      {kMissing, kGoodFragment, "Quorvel.vert cannot be read", ""},
+      {kGoodVertex, "", "Quorvel.frag cannot be read", ""},
+      {kBrokenVertex, kGoodFragment, "the vertex shader does not compile", "Quorvel.vert:2: error: "},
+      {kGoodVertex, kBrokenFragment, "the fragment shader does not compile", "Quorvel.frag:2: error: "},
+      {kUnresolvedVertex, kGoodFragment, "the pair does not link", "error: "},
   };
   glShader* good = cloudShader;
   size_t heapAfterWarmUp = 0;
@@ -188,7 +212,10 @@ TEST_F(ShaderReload, BrokenEditsKeepTheLastGoodProgramAndLeakNothing) {
       look();
       look();
       look();
-      ASSERT_EQ(errors(), notLoaded(failure.step)) << "round " << round;
+      std::string said = errors();
+      std::string first = said.substr(0, said.find('\n') + 1);
+      ASSERT_EQ(first, notLoaded(failure.step)) << "round " << round;
+      ASSERT_EQ(said.compare(first.size(), std::strlen(failure.message), failure.message), 0) << said;
       ASSERT_EQ(cloudShader, good);
     }
   }
@@ -201,6 +228,18 @@ TEST_F(ShaderReload, BrokenEditsKeepTheLastGoodProgramAndLeakNothing) {
       << "10 rounds took the heap from " << heapAfterWarmUp << " to " << heap << " bytes";
   EXPECT_EQ(shaderManager.programs, std::vector<glShader*>{good});
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A log deleted while the program runs sends the user nowhere: the console
+// alone says why.
+TEST_F(ShaderReload, WithTheLogGoneAFailedEditSaysWhyItself) {
+  std::filesystem::remove("logfile.txt");
+  edit(kGoodVertex, kBrokenFragment);
+  look();
+  look();
+  std::string said = errors();
+  EXPECT_EQ(said.rfind(notLoaded("the fragment shader does not compile", "") + "Quorvel.frag:2: error: ", 0), 0u)
+      << said;
 }
 
 }  // namespace

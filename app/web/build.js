@@ -19,7 +19,8 @@ export function describeBuild(report, { running, edited, linesAhead = {} }) {
   const keeps = running ? '; the last good pair still draws.' : '.';
   if (report.failure.endsWith('Compile')) {
     const ahead = linesAhead[stageTypes[stage]] ?? 0;
-    const messages = report.messages.map(({ line, text }) => ({ line: line > 0 ? line - ahead : null, text }));
+    const messages = report.messages.map((message) => ({ ...message, line: message.line > 0 ? message.line - ahead
+      : null }));
     const [first] = messages;
     const said = first ? `: ${first.line === null ? '' : `line ${first.line}: `}${first.text}` : '';
     return { failed: true, text: `${stage} does not compile${said}${keeps}`, marks: { [stage]: messages } };
@@ -28,5 +29,10 @@ export function describeBuild(report, { running, edited, linesAhead = {} }) {
   if (report.failure === 'link') {
     return { failed: true, text: `The pair does not link: ${report.log.trim().split('\n')[0]}${keeps}`, marks: {} };
   }
-  return { failed: false, text: edited ? 'Your edit draws.' : '', marks: {} };
+  const drawn = edited ? 'Your edit draws.' : '';
+  const missing = report.missingUniforms;
+  if (missing.length === 0) return { failed: false, text: drawn, marks: {} };
+  const lacks = `The pair lacks the uniform${missing.length > 1 ? 's' : ''} ${missing.join(', ')}, which the scene ` +
+                'sets: each set writes a line to the log.';
+  return { failed: true, text: drawn ? `${drawn} ${lacks}` : lacks, marks: {} };
 }

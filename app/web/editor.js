@@ -40,14 +40,14 @@ export function setText(view, text) {
   view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'set' });
 }
 
-// Marks `messages` ({ line, text }, lines from 1) on their lines; lines
-// beyond the text go on the last one, and a message without a line on the
-// first.
+// Marks `messages` ({ line, severity, text }, lines from 1) on their lines;
+// lines beyond the text go on the last one, and a message without a line on
+// the first.
 export function markLines(view, messages) {
   const { doc } = view.state;
-  const diagnostics = messages.map(({ line, text }) => {
+  const diagnostics = messages.map(({ line, severity = 'error', text }) => {
     const at = doc.line(Math.min(Math.max(line ?? 1, 1), doc.lines));
-    return { from: at.from, to: at.to, severity: 'error', message: text };
+    return { from: at.from, to: at.to, severity, message: text };
   });
   view.dispatch(setDiagnostics(view.state, diagnostics));
 }

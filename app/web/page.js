@@ -8,7 +8,10 @@ import { describeBuild } from './build.js';
 import { createEditor, markLines, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 import { LogTail } from './log.js';
+import { frameLengths, measuredSentence, phases } from './measure.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
+import floorFragment from '../../bench/pass-through-pair/Quorvel.frag';
+import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
 
 const $ = (id) => document.getElementById(id);
 // A pause this long in typing rebuilds the pair.
@@ -18,6 +21,9 @@ const logReadMs = 250;
 // The user's own stages: { text, name, edited } by stage file name; the
 // shipped ones lie in the module's file system.
 let ownPair = {};
+// The user's stages as the running program last built them, { name,
+// edited } by stage: what the page says runs, whatever the last edit did.
+let builtOwn = {};
 // The running pair came with the page's address.
 let linkedPair = false;
 // A pair that came with the address and waits in the editors for the user
@@ -107,6 +113,10 @@ function offerLog() {
 // edit that it noticed.
 function buildReported(current, report) {
   if (run !== current) return;
+  if (current.measuring) {
+    measured(current, 'build', report);
+    return;
+  }
   const { failed, text, marks } = describeBuild(report, {
     running: document.body.dataset.state === 'running',
     edited: writeEdit.awaited,
@@ -116,11 +126,18 @@ function buildReported(current, report) {
   $('build').classList.toggle('failed', failed);
   $('build').textContent = text;
   writeEdit.awaited = false;
+  if (report.failure !== 'none') return;
+  builtOwn = namesOf(ownPair);
+  describePair();
 }
+
+const namesOf = (pair) => Object.fromEntries(Object.entries(pair).map(([stage, { name, edited }]) => [stage,
+  { name, edited }]));
 
 function frameShown(current) {
   if (run !== current) return;
   document.body.dataset.frames = String(++framesShown);
+  if (current.measuring) measured(current, 'frame', performance.now());
 }
 
 // ---- Runs ----------------------------------------------------------------
@@ -131,6 +148,7 @@ function retire() {
   if (!run) return;
   const old = run;
   run = null;
+  stopMeasuring(old, 'the run was replaced');
   clearInterval(old.poll);
   old.titles?.disconnect();
   if (old.instance) old.instance.closeRequested = true;
@@ -224,6 +242,7 @@ function followTitle(current, frameDocument) {
 }
 
 function runEnded(current, status) {
+  stopMeasuring(current, 'the run ended');
   clearInterval(current.poll);
   current.titles?.disconnect();
   readLog(current);
@@ -250,6 +269,8 @@ function contextLost(current, event) {
 
 // Starts a run unless the browser cannot draw the pair that would run.
 function start() {
+  builtOwn = namesOf(ownPair);
+  describePair();
   if (shippedPairMissing && !stages.every((stage) => stage in ownPair)) {
     retire();
     nothingRuns('webgl-lacks', shippedPairMissing);
@@ -261,7 +282,7 @@ function start() {
 // ---- The pair ------------------------------------------------------------
 
 function describePair() {
-  const text = pairSentence(ownPair, { linked: linkedPair, waiting: Boolean(waiting) });
+  const text = pairSentence(builtOwn, { linked: linkedPair, waiting: Boolean(waiting) });
   $('pairs').textContent = linkNote ? `${linkNote} ${text}` : text;
   $('run-linked').hidden = !waiting;
 }
@@ -277,7 +298,6 @@ async function usePair(files) {
     ownPair[stage] = { text: await files[index].text(), name: files[index].name };
   }
   leaveLink();
-  describePair();
   start();
 }
 
@@ -287,12 +307,13 @@ function edited(stage, text) {
   // A linked pair that waits is read and edited, never run, until asked.
   if (waiting) return;
   ownPair[stage] = { text, name: stage, edited: true };
-  describePair();
   clearTimeout(edited.pending?.[stage]);
   edited.pending = { ...edited.pending, [stage]: setTimeout(() => writeEdit(stage), typingPauseMs) };
 }
 
 function writeEdit(stage) {
+  // The measurement puts the pair back as the editors hold it when it ends.
+  if (run?.measuring) return;
   $('build').classList.remove('failed');
   if (document.body.dataset.state === 'ended') {
     $('build').textContent = 'Your edit runs at the next start.';
@@ -311,6 +332,84 @@ function saveStage(stage) {
   link.href = URL.createObjectURL(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }));
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 0);
+}
+
+// ---- How fast the pair is -------------------------------------------------
+
+// The floor as WebGL takes it: no #version line.
+const floorPair = Object.fromEntries([['Quorvel.vert', floorVertex], ['Quorvel.frag', floorFragment]]
+  .map(([stage, text]) => [stage, text.replace(/^#version .*\n/, '')]));
+const measureRounds = 3;
+// Each phase leaves out its first frames after a build, then takes at least
+// this many and this long.
+const settleFrames = 2;
+const phaseFrames = 8;
+const phaseMs = 1500;
+const eventLimitMs = 30000;
+
+// Times the running pair and the floor in turns, in this run, and says how
+// they compare; the pair the editors hold is put back afterwards.
+async function measurePair() {
+  const current = run;
+  if (document.body.dataset.state !== 'running' || current.measuring) return;
+  current.measuring = {};
+  $('measure').disabled = true;
+  $('measured').textContent = 'Measuring: the picture turns to the floor and back a few times.';
+  const FS = current.instance.FS;
+  const running = Object.fromEntries(stages.map((stage) => [stage, FS.readFile(stage, { encoding: 'utf8' })]));
+  const lengths = { pair: [], floor: [] };
+  let shown = 'pair';
+  try {
+    for (const phase of phases(measureRounds)) {
+      if (phase !== shown) await buildForMeasure(current, phase === 'floor' ? floorPair : running);
+      shown = phase;
+      lengths[phase].push(...(await timedFrames(current)));
+    }
+    $('measured').textContent = measuredSentence(lengths.pair, lengths.floor);
+  } catch (stopped) {
+    $('measured').textContent = `The measurement stopped: ${stopped.message}.`;
+  }
+  const editorsHold = Object.fromEntries(stages.map((stage) => [stage, ownPair[stage]?.text ?? running[stage]]));
+  if (run === current && shown === 'floor') await buildForMeasure(current, editorsHold).catch(() => {});
+  current.measuring = null;
+  $('measure').disabled = false;
+}
+
+async function buildForMeasure(current, pair) {
+  for (const stage of stages) current.instance.FS.writeFile(stage, pair[stage]);
+  const report = await nextMeasured(current, 'build');
+  if (report.failure !== 'none') throw new Error(`a build of the pair failed (${report.failure})`);
+}
+
+async function timedFrames(current) {
+  const times = [];
+  while (times.length <= settleFrames + phaseFrames || times.at(-1) - times[settleFrames] < phaseMs) {
+    times.push(await nextMeasured(current, 'frame'));
+  }
+  return frameLengths(times.slice(settleFrames));
+}
+
+// The next build report or frame time of a run being measured.
+function nextMeasured(current, kind) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error(`no ${kind} came`)), eventLimitMs);
+    const settled = (settle) => (value) => {
+      clearTimeout(timer);
+      settle(value);
+    };
+    current.measuring.next = { kind, resolve: settled(resolve), reject: settled(reject) };
+  });
+}
+
+function measured(current, kind, value) {
+  const { next } = current.measuring;
+  if (next?.kind !== kind) return;
+  current.measuring.next = null;
+  next.resolve(value);
+}
+
+function stopMeasuring(current, why) {
+  current.measuring?.next?.reject(new Error(why));
 }
 
 // ---- The link ------------------------------------------------------------
@@ -372,7 +471,6 @@ function runLinkedPair() {
   waiting = null;
   linkedPair = true;
   linkNote = '';
-  describePair();
   start();
 }
 
@@ -420,7 +518,6 @@ function listen() {
   $('shipped').addEventListener('click', () => {
     ownPair = {};
     leaveLink();
-    describePair();
     start();
   });
   $('run-linked').addEventListener('click', runLinkedPair);
@@ -431,6 +528,7 @@ function listen() {
   window.addEventListener('popstate', follow);
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', sharePair);
+  $('measure').addEventListener('click', measurePair);
   $('download').addEventListener('click', offerLog);
   document.addEventListener('dragover', (event) => {
     event.preventDefault();

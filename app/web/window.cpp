@@ -172,10 +172,13 @@ void reportBuild(const BuildReport& report) {
   std::string messages;
   for (const CompilerMessage& message : report.messages) {
     if (!messages.empty()) messages += ',';
-    messages += "{\"line\":" + std::to_string(message.line) + ",\"text\":" + json(message.text) + '}';
+    messages += "{\"line\":" + std::to_string(message.line) + ",\"severity\":" + json(message.severity) +
+                ",\"text\":" + json(message.text) + '}';
   }
+  std::string missing;
+  for (const std::string& name : report.missingUniforms) missing += (missing.empty() ? "" : ",") + json(name);
   std::string text = std::string("{\"edit\":") + (report.edit ? "true" : "false") + ",\"failure\":\"" +
                      failureName(report.failure) + "\",\"log\":" + json(report.log) + ",\"messages\":[" + messages +
-                     "]}";
+                     "],\"missingUniforms\":[" + missing + "]}";
   quorvel_build_reported(text.c_str());
 }

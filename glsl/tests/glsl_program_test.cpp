@@ -167,6 +167,10 @@ TEST_F(Uniforms, LocationLookupsReportOnlyMisses) {
   EXPECT_EQ(log.text(), "");
   EXPECT_EQ(program->getUniformLocation("dimness"), -1);
   EXPECT_EQ(log.text(), "Error: can't find uniform variable \"dimness\"\n");
+  EXPECT_TRUE(program->hasUniform("brightness"));
+  EXPECT_FALSE(program->hasUniform("dimness"));
+  EXPECT_FALSE(program->hasUniform(nullptr));
+  EXPECT_EQ(log.text(), "Error: can't find uniform variable \"dimness\"\n");
 }
 
 TEST_F(Uniforms, ReadingAMissingNameReportsItAndLeavesTheValues) {

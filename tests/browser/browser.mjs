@@ -352,10 +352,17 @@ export class WebProgram {
     }, stage, text);
   }
 
-  // The lines (from 1) that the editor of `stage` marks as errors.
+  // The lines (from 1) that the editor of `stage` marks as errors, of those
+  // it shows: the editor draws only the lines in view, each beside its
+  // number in the gutter (whose hidden first element only sizes it).
   markedLines(stage) {
-    return this.read((stage) => [...document.querySelectorAll(`[data-stage="${stage}"] .cm-line`)]
-      .flatMap((line, i) => (line.querySelector('.cm-lintRange-error') ? [i + 1] : [])), stage);
+    return this.read((stage) => {
+      const section = document.querySelector(`[data-stage="${stage}"]`);
+      const numbers = [...section.querySelectorAll('.cm-lineNumbers .cm-gutterElement')]
+        .filter((element) => element.style.visibility !== 'hidden').map((element) => Number(element.textContent));
+      return [...section.querySelectorAll('.cm-line')]
+        .flatMap((line, i) => (line.querySelector('.cm-lintRange-error') ? [numbers[i]] : []));
+    }, stage);
   }
 
   async pressEscapeIn(selector) {

@@ -358,6 +358,19 @@ function editorPage(engine) {
       expectPicture(t, 'typed pair', state.edited, reference.ownPair);
     });
 
+    test('"Measure" times the pair against the floor in turns, and the pair draws again after', async (t) => {
+      await on.web.click('measure');
+      const said = await pollUntil(120000, async () => {
+        const text = await on.web.says('measured');
+        return /ms a frame, [\d.]+ times the floor/.test(text) && text;
+      });
+      t.diagnostic(`"${said || (await on.web.says('measured'))}"`);
+      assert.ok(said, await on.web.says('measured'));
+      await pollUntil(15000, () => on.web.read(() => !document.getElementById('measure').disabled));
+      await on.web.waitForFrames(3);
+      expectPicture(t, 'after measuring', await on.web.shot(engine.picture('measured')), reference.ownPair);
+    });
+
     test('a typed error is marked on its line and the last good picture stays', async (t) => {
       const broken = `${pair['Quorvel.frag']}\nvoid broken() {\n  gl_FragColor = notDeclared;\n}\n`;
       const brokenLine = broken.split('\n').findIndex((line) => line.includes('notDeclared')) + 1;

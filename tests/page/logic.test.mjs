@@ -5,10 +5,11 @@ import { test } from 'node:test';
 
 import { describeBuild } from '../../app/web/build.js';
 import { LogTail } from '../../app/web/log.js';
+import { frameLengths, measuredSentence, phases } from '../../app/web/measure.js';
 import { pairSentence, stagesOf } from '../../app/web/stages.js';
 
 test('a build is summed up in a sentence and its messages go on the stage\'s own lines', () => {
-  const report = (failure, messages = [], log = '') => ({ failure, messages, log });
+  const report = (failure, messages = [], log = '', missingUniforms = []) => ({ failure, messages, log, missingUniforms });
   const fragment = report('fragmentCompile', [{ line: 12, text: 'x undeclared' }, { line: 0, text: 'terminated' }]);
   const cases = [
     [fragment, { running: true, linesAhead: { 0x8b30: 2 } }, 'Quorvel.frag does not compile: line 10: x undeclared; ' +
@@ -19,9 +20,12 @@ test('a build is summed up in a sentence and its messages go on the stage\'s own
     [report('link', [], 'error: haze not written\nmore'), {}, 'The pair does not link: error: haze not written.', {}],
     [report('none'), { edited: true }, 'Your edit draws.', {}],
     [report('none'), {}, '', {}],
+    [report('none', [], '', ['zPosition', 'lightPos']), { edited: true }, 'Your edit draws. The pair lacks the ' +
+      'uniforms zPosition, lightPos, which the scene sets: each set writes a line to the log.', {}],
   ];
   for (const [built, context, text, marks] of cases) {
-    assert.deepEqual(describeBuild(built, context), { failed: built.failure !== 'none', text, marks });
+    const failed = built.failure !== 'none' || built.missingUniforms.length > 0;
+    assert.deepEqual(describeBuild(built, context), { failed, text, marks });
   }
 });
 
@@ -41,4 +45,11 @@ test('chosen files are stages by their ending in any case, one of each at most',
   assert.equal(pairSentence(own, { linked: true }), 'Your CLOUD.FRAG as Quorvel.frag runs with the shipped ' +
                'Quorvel.vert. This pair came with the page\'s link: it is not the shipped one.');
   assert.match(pairSentence({}, { waiting: true }), /has not run.*Until then the shipped pair runs/);
+});
+
+test('"Measure" alternates the pair and the floor and compares their median frames', () => {
+  assert.deepEqual(phases(3), ['pair', 'floor', 'floor', 'pair', 'pair', 'floor']);
+  assert.deepEqual(frameLengths([0, 10, 30, 40]), [10, 20, 10]);
+  assert.equal(measuredSentence([20, 50, 30], [60, 60, 90, 100]), 'Your pair: 30.0 ms a frame, 2.50 times the floor ' +
+               '(the pass-through pair, 75.0 ms a frame): medians of 3 and 4 frames drawn in turns.');
 });
