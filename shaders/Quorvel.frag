@@ -32,13 +32,13 @@ const float TEXEL = 1.0 / 256.0;
 const float GRADIENT_SCALE = 255.0 / 64.0;
 // The vertex stage bounds the cloud with these, and defines them again;
 // tests/pair_constants_test.cpp fails when the two stages' values differ.
-const float LUMP_AMPLITUDE = 0.38;
-const float LUMP_TAPER = 0.18;
-const float FINE_AMPLITUDE = 0.09;
+const float LUMP_AMPLITUDE = 0.38;  // [0.0, 0.6]
+const float LUMP_TAPER = 0.18;  // [0.05, 0.4]
+const float FINE_AMPLITUDE = 0.09;  // [0.0, 0.2]
 const float MAX_DEPTH_SLOPE = 2.0;
 // The fine octave fades out over this depth outside the lumps' surface:
 // billows on billows, not sheets lifted off them.
-const float FINE_TAPER = 0.04;
+const float FINE_TAPER = 0.04;  // [0.01, 0.1]
 // As in the vertex stage: no deeper than this are the billows read, and
 // the slices lie this far apart.
 const float DENSE_DEPTH = 0.12;
@@ -46,23 +46,23 @@ const float SLICE_STEP = 3.0 / 31.0;
 // Creases round off within about the square root of this of the noise's
 // zero, so that they are lines a few pixels wide, not the folds of a
 // crumpled sheet; a billow term then reaches at most sqrt(1.04) - 0.4.
-const float CREASE_ROUNDING = 0.04;
-const float FINE_FREQUENCY = 5.3;
+const float CREASE_ROUNDING = 0.04;  // [0.005, 0.04]
+const float FINE_FREQUENCY = 5.3;  // [2.0, 10.0]
 // Depth over which the cloud goes from clear to fully dense: sharp enough
 // for a crisp, bright outline, wide enough for a pixel or two of fringe.
-const float SOFT_EDGE = 0.015;
+const float SOFT_EDGE = 0.015;  // [0.005, 0.05]
 // Optical depth per unit of path at full density, on the way to the eye;
 // the vertex stage's, for sunlight, is lower by design.
-const float EXTINCTION = 40.0;
+const float EXTINCTION = 40.0;  // [2.0, 100.0]
 // Extra sunlight where the view grazes the cloud, and the exposure that
 // rolls the brightest light off instead of clipping it to flat white.
-const float RIM_GLOW = 1.5;
-const float EXPOSURE = 1.0;
+const float RIM_GLOW = 1.5;  // [0.0, 3.0]
+const float EXPOSURE = 1.0;  // [0.5, 2.0]
 // The colours of the sunlight and of the sky, whose shares the vertex stage
 // gives.
-const vec3 SUN = vec3(1.0, 0.9, 0.74);
-const vec3 SKY_ABOVE = vec3(0.24, 0.32, 0.52);
-const vec3 SKY_SHADE = vec3(0.1, 0.12, 0.18);
+const vec3 SUN = vec3(1.0, 0.9, 0.74);  // [0.0, 1.0]
+const vec3 SKY_ABOVE = vec3(0.24, 0.32, 0.52);  // [0.0, 1.0]
+const vec3 SKY_SHADE = vec3(0.1, 0.12, 0.18);  // [0.0, 1.0]
 
 // Gradient of a 3D lattice corner in one fetch: each texture row is a
 // shifted permutation, so (x + 71 y, z) hashes the corner with no repeat

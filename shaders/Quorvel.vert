@@ -57,18 +57,18 @@ const float GRADIENT_SCALE = 255.0 / 64.0;
 // Lumps fade out over LUMP_TAPER outside the base shape, so that they swell
 // its surface without leaving islands of cloud around it, and flatten
 // toward the base, where they keep BASE_LUMPS of their amplitude.
-const float LUMP_AMPLITUDE = 0.38;
-const float LUMP_TAPER = 0.18;
-const float LUMP_FREQUENCY = 2.1;
-const float BASE_LUMPS = 0.35;
+const float LUMP_AMPLITUDE = 0.38;  // [0.0, 0.6]
+const float LUMP_TAPER = 0.18;  // [0.05, 0.4]
+const float LUMP_FREQUENCY = 2.1;  // [1.0, 4.0]
+const float BASE_LUMPS = 0.35;  // [0.0, 1.0]
 // A billow term is the rounded |noise| - 0.4 with |noise| <= 1, so it adds at
 // most BILLOW_RISE of its amplitude to the depth inside the cloud. The
 // fragment stage's fine octave has FINE_AMPLITUDE where the lumps have
 // LUMP_AMPLITUDE, and follows theirs.
 const float BILLOW_RISE = 0.62;
-const float FINE_AMPLITUDE = 0.09;
+const float FINE_AMPLITUDE = 0.09;  // [0.0, 0.2]
 // The fine octave fades out over FINE_TAPER outside the lumps' surface.
-const float FINE_TAPER = 0.04;
+const float FINE_TAPER = 0.04;  // [0.01, 0.1]
 // The base shape keeps within the unit sphere, and the lumps and the fine
 // octave swell it by at most clearDistance(LUMP_AMPLITUDE, 0.0, 1.0) = 0.112,
 // so no cloud lies farther than this from the centre and no turn of the
@@ -82,8 +82,8 @@ const float DENSE_DEPTH = 0.12;
 const float MAX_DEPTH_SLOPE = 2.0;
 // Optical depth per unit of path at full density, for sunlight, and the
 // depth over which the cloud goes from clear to dense for it.
-const float EXTINCTION = 10.0;
-const float LIGHT_SOFT_EDGE = 0.2;
+const float EXTINCTION = 10.0;  // [1.0, 30.0]
+const float LIGHT_SOFT_EDGE = 0.2;  // [0.05, 0.5]
 
 // Distance fields below are vec4s: xyz the gradient, w the distance. The
 // smooth minimum's gradient is exactly the mix of its arguments' gradients

@@ -4,10 +4,11 @@ import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirro
 import { StreamLanguage, bracketMatching, defaultHighlightStyle, syntaxHighlighting } from '@codemirror/language';
 import { shader } from '@codemirror/legacy-modes/mode/clike';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
-import { EditorState } from '@codemirror/state';
+import { EditorState, Transaction } from '@codemirror/state';
 import { EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
 
-// An editor in `parent` that calls `changed(text)` on every edit.
+// An editor in `parent` that calls `changed(text, immediate)` on every
+// edit; `immediate` for a number moved by its control, typing otherwise.
 export function createEditor(parent, changed) {
   return new EditorView({
     parent,
@@ -23,7 +24,7 @@ export function createEditor(parent, changed) {
         keymap.of([...defaultKeymap, ...historyKeymap, indentWithTab]),
         EditorView.updateListener.of((update) => {
           if (update.docChanged && !update.transactions.every((t) => t.isUserEvent('set'))) {
-            changed(update.state.doc.toString());
+            changed(update.state.doc.toString(), update.transactions.some((t) => t.isUserEvent('input.number')));
           }
         }),
       ],
@@ -38,6 +39,15 @@ export function textOf(view) {
 // Puts `text` in the editor without counting it as an edit.
 export function setText(view, text) {
   view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'set' });
+}
+
+// Puts in the `changes` ({ from, to, insert }, null for none) as the user's
+// number moved; `history` false keeps them out of the undo history.
+export function replaceText(view, changes, { history }) {
+  const { doc } = view.state;
+  const real = changes.filter((change) => change && doc.sliceString(change.from, change.to) !== change.insert);
+  if (real.length === 0) return;
+  view.dispatch({ changes: real, userEvent: 'input.number', annotations: Transaction.addToHistory.of(history) });
 }
 
 // Marks `messages` ({ line, severity, text }, lines from 1) on their lines;

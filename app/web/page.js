@@ -5,10 +5,13 @@
 // first, so that no run outlives the next one. What the page decides
 // without the DOM lies in the modules beside this one.
 import { describeBuild } from './build.js';
-import { createEditor, markLines, setText, textOf } from './editor.js';
+import { createEditor, markLines, replaceText, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 import { LogTail } from './log.js';
 import { frameLengths, measuredSentence, phases } from './measure.js';
+import { createNumberPanel } from './number_panel.js';
+import { numberChange, slidersOf } from './numbers.js';
+import { presetsFor } from './presets.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
 import floorFragment from '../../bench/pass-through-pair/Quorvel.frag';
 import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
@@ -16,6 +19,9 @@ import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
 const $ = (id) => document.getElementById(id);
 // A pause this long in typing rebuilds the pair.
 const typingPauseMs = 500;
+// A build that has not reported by then no longer holds back the next
+// write of the pair.
+const buildLimitMs = 10000;
 const logReadMs = 250;
 
 // The user's own stages: { text, name, edited } by stage file name; the
@@ -37,6 +43,14 @@ let shippedPairMissing = '';
 // The run in progress or last ended: { frame, canvas, instance, poll, lost }.
 let run = null;
 const editors = {};
+let numbers = null;
+// The stages' texts as their pair came into the editors, which Reset and
+// the presets start from.
+let baseline = {};
+// The value that a slider held when the drag in hand began, by label.
+const dragStarts = new Map();
+// Pictures saved from the page so far, to number their files.
+let picturesSaved = 0;
 // The log read so far, and its size in bytes: the next read starts there.
 let log = new LogTail();
 let logSize = 0;
@@ -117,15 +131,16 @@ function buildReported(current, report) {
     measured(current, 'build', report);
     return;
   }
+  buildDone(current);
   const { failed, text, marks } = describeBuild(report, {
     running: document.body.dataset.state === 'running',
-    edited: writeEdit.awaited,
+    edited: writeEdits.awaited,
     linesAhead: current.instance?.linesAhead,
   });
   for (const stage of stages) markLines(editors[stage], marks[stage] ?? []);
   $('build').classList.toggle('failed', failed);
   $('build').textContent = text;
-  writeEdit.awaited = false;
+  writeEdits.awaited = false;
   if (report.failure !== 'none') return;
   builtOwn = namesOf(ownPair);
   describePair();
@@ -137,6 +152,7 @@ const namesOf = (pair) => Object.fromEntries(Object.entries(pair).map(([stage, {
 function frameShown(current) {
   if (run !== current) return;
   document.body.dataset.frames = String(++framesShown);
+  if (current.pictureWanted) savePictureOf(current);
   if (current.measuring) measured(current, 'frame', performance.now());
 }
 
@@ -149,6 +165,8 @@ function retire() {
   const old = run;
   run = null;
   stopMeasuring(old, 'the run was replaced');
+  clearTimeout(old.building);
+  delete document.body.dataset.building;
   clearInterval(old.poll);
   old.titles?.disconnect();
   if (old.instance) old.instance.closeRequested = true;
@@ -223,10 +241,16 @@ function preparePair(instance) {
 
 function showRunningPair() {
   if (waiting || !run?.instance) return;
+  showPair(Object.fromEntries(stages.map((stage) => [stage, run.instance.FS.readFile(stage, { encoding: 'utf8' })])));
+}
+
+// A pair comes into the editors, and its numbers to the sliders.
+function showPair(pair) {
   for (const stage of stages) {
-    const text = run.instance.FS.readFile(stage, { encoding: 'utf8' });
-    if (textOf(editors[stage]) !== text) setText(editors[stage], text);
+    if (textOf(editors[stage]) !== pair[stage]) setText(editors[stage], pair[stage]);
   }
+  baseline = pair;
+  showNumbers();
 }
 
 // The program sets its frame's title, about once a second once it draws:
@@ -302,16 +326,22 @@ async function usePair(files) {
 }
 
 // An edit goes into the running program's working directory once typing
-// pauses; the program notices the changed file and builds the pair again.
-function edited(stage, text) {
+// pauses, a number's at once; the program notices the changed file and
+// builds the pair again.
+function edited(stage, text, immediate) {
+  showNumbers();
   // A linked pair that waits is read and edited, never run, until asked.
   if (waiting) return;
   ownPair[stage] = { text, name: stage, edited: true };
   clearTimeout(edited.pending?.[stage]);
-  edited.pending = { ...edited.pending, [stage]: setTimeout(() => writeEdit(stage), typingPauseMs) };
+  if (immediate) writeEdits([stage]);
+  else edited.pending = { ...edited.pending, [stage]: setTimeout(() => writeEdits([stage]), typingPauseMs) };
 }
 
-function writeEdit(stage) {
+// The program builds one edit at a time: while it builds one, the newest
+// text of each stage waits for it, so that a dragged slider never queues
+// more than one build and ends on the value let go.
+function writeEdits(stagesEdited) {
   // The measurement puts the pair back as the editors hold it when it ends.
   if (run?.measuring) return;
   $('build').classList.remove('failed');
@@ -321,9 +351,28 @@ function writeEdit(stage) {
   }
   // A run still loading writes the pair as it starts.
   if (!run?.instance) return;
-  run.instance.FS.writeFile(stage, ownPair[stage].text);
-  writeEdit.awaited = true;
+  const current = run;
+  current.waitingStages ??= new Set();
+  for (const stage of stagesEdited) current.waitingStages.add(stage);
+  if (current.building) return;
+  const FS = current.instance.FS;
+  const changed = [...current.waitingStages].filter((stage) => FS.readFile(stage, { encoding: 'utf8' }) !==
+                                                                ownPair[stage].text);
+  current.waitingStages.clear();
+  if (changed.length === 0) return;
+  for (const stage of changed) FS.writeFile(stage, ownPair[stage].text);
+  current.building = setTimeout(() => buildDone(current), buildLimitMs);
+  // Scripts wait for the edits' builds to be over.
+  document.body.dataset.building = '';
+  writeEdits.awaited = true;
   $('build').textContent = 'Building your edit.';
+}
+
+function buildDone(current) {
+  clearTimeout(current.building);
+  current.building = null;
+  delete document.body.dataset.building;
+  if (current.waitingStages?.size) writeEdits([]);
 }
 
 function saveStage(stage) {
@@ -332,6 +381,67 @@ function saveStage(stage) {
   link.href = URL.createObjectURL(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }));
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 0);
+}
+
+// ---- The pair's numbers ---------------------------------------------------
+
+function editorTexts() {
+  return Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
+}
+
+function showNumbers() {
+  const sliders = slidersOf(editorTexts());
+  numbers.show(sliders, presetsFor(sliders));
+}
+
+// A number moved: each stage that defines it gets the value in its text,
+// as an edit that builds at once. A drag ends as one step of the editor's
+// undo: its moves stay out of the history, and the release puts the whole
+// change from the drag's start in it.
+function numberMoved(slider, value, done) {
+  if (!dragStarts.has(slider.label)) dragStarts.set(slider.label, slider.value);
+  const start = dragStarts.get(slider.label);
+  if (done) dragStarts.delete(slider.label);
+  for (const stage of slider.stages) {
+    const view = editors[stage];
+    if (done) replaceText(view, [numberChange(textOf(view), slider.name, start)], { history: false });
+    replaceText(view, [numberChange(textOf(view), slider.name, value)], { history: done });
+  }
+}
+
+// Sets the numbers whose labels `values` names, each stage in one edit.
+function setNumbers(values) {
+  const sliders = slidersOf(editorTexts()).filter((slider) => slider.label in values);
+  for (const stage of stages) {
+    const text = textOf(editors[stage]);
+    const changes = sliders.filter((slider) => slider.stages.includes(stage))
+      .map((slider) => numberChange(text, slider.name, values[slider.label]));
+    replaceText(editors[stage], changes, { history: true });
+  }
+}
+
+// Every number back as the pair had it; a preset is that with its own.
+function baselineValues() {
+  return Object.fromEntries(slidersOf(baseline).map((slider) => [slider.label, slider.value]));
+}
+
+// ---- Pictures -------------------------------------------------------------
+
+// The canvas is read in the task that drew the frame, while its drawing
+// buffer still holds it, at the backing store's size.
+function savePicture() {
+  if (document.body.dataset.state === 'running') run.pictureWanted = true;
+}
+
+function savePictureOf(current) {
+  current.pictureWanted = false;
+  current.canvas.toBlob((blob) => {
+    const link = document.createElement('a');
+    link.download = `quorvel-${++picturesSaved}.png`;
+    link.href = URL.createObjectURL(blob);
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 0);
+  }, 'image/png');
 }
 
 // ---- How fast the pair is -------------------------------------------------
@@ -451,7 +561,7 @@ async function followAddress() {
   linkNote = linkNotes[found?.refused] ?? '';
   if (found?.pair) {
     waiting = found.pair;
-    for (const stage of stages) setText(editors[stage], waiting[stage]);
+    showPair(waiting);
     describePair();
     return false;
   }
@@ -506,7 +616,7 @@ function browserLacks() {
 function listen() {
   for (const stage of stages) {
     const section = document.querySelector(`[data-stage="${stage}"]`);
-    editors[stage] = createEditor(section.querySelector('.editor'), (text) => edited(stage, text));
+    editors[stage] = createEditor(section.querySelector('.editor'), (text, immediate) => edited(stage, text, immediate));
     section.querySelector('.save').addEventListener('click', () => saveStage(stage));
   }
   $('pair').addEventListener('change', (event) => {
@@ -529,6 +639,12 @@ function listen() {
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', sharePair);
   $('measure').addEventListener('click', measurePair);
+  $('save-picture').addEventListener('click', savePicture);
+  numbers = createNumberPanel($('numbers'), {
+    moved: numberMoved,
+    reset: () => setNumbers(baselineValues()),
+    preset: (look) => setNumbers({ ...baselineValues(), ...look.values }),
+  });
   $('download').addEventListener('click', offerLog);
   document.addEventListener('dragover', (event) => {
     event.preventDefault();

@@ -239,6 +239,9 @@ export class WebProgram {
 
   // The canvas as the screen shows it, at the device pixel ratio.
   async shot(file) {
+    // WebKit's screenshot of an element leaves out what lies outside the
+    // view.
+    await this.read(() => document.querySelector('#stage iframe').scrollIntoView({ block: 'nearest' }));
     // The run's frame holds the canvas alone, at its size.
     const picture = decodePicture(await this.page.shoot('#stage iframe'));
     writePicture(picture, file);
@@ -363,6 +366,14 @@ export class WebProgram {
       return [...section.querySelectorAll('.cm-line')]
         .flatMap((line, i) => (line.querySelector('.cm-lintRange-error') ? [numbers[i]] : []));
     }, stage);
+  }
+
+  // The whole text of a stage's editor, which draws only the lines in view:
+  // its view is found from its DOM as CodeMirror's EditorView.findFromDOM
+  // finds it.
+  editorText(stage) {
+    return this.read((stage) => document.querySelector(`[data-stage="${stage}"] .cm-content`).cmTile.root.view.state
+      .doc.toString(), stage);
   }
 
   async pressEscapeIn(selector) {

@@ -23,7 +23,7 @@ import { NativeProgram } from './native.mjs';
 import {
   brokenVertexStage, largeFragmentStage, namedStages, pairWithoutUniforms, passThroughPair, removePair, starterPair,
 } from './pairs.mjs';
-import { difference, within } from './pictures.mjs';
+import { difference, readPicture, within } from './pictures.mjs';
 import { pause, pollUntil } from './timing.mjs';
 
 // Rounding and the two rasterisers' edge rules, not drawing: a peak of 16
@@ -181,6 +181,7 @@ for (const name of chosenEngines()) {
     highDensityPage(engine);
     touchPage(engine);
     editorPage(engine);
+    numbersPage(engine);
     restartsPage(engine);
     lostContextPage(engine);
     faultsPage(engine);
@@ -435,6 +436,65 @@ function editorPage(engine) {
       const said = await on.web.says('pairs');
       t.diagnostic(`${bomb.length} characters of address; "${said}"`);
       assert.match(said, /more than the page takes/);
+    });
+  });
+}
+
+// The pair's numbers: a slider moves the picture as it is dragged and ends
+// on the value let go, in one step of the editor's undo; Reset and a preset
+// rewrite the numbers; "Save picture" gives the canvas as drawn.
+function numbersPage(engine) {
+  engine.page('the pair\'s numbers and pictures', {}, (on) => {
+    const fragment = () => on.web.editorText('Quorvel.frag');
+    // The edits' builds are over, and their picture shown.
+    const built = async () => {
+      await pollUntil(30000, () => on.web.read(() => !('building' in document.body.dataset)));
+      await on.web.waitForFrames(3);
+      return on.web.shot(engine.picture('numbers'));
+    };
+    const differs = (picture, from) => difference(picture, from).mean > 2;
+
+    test('a slider moves the picture and ends on the value let go, in one undo step', async (t) => {
+      assert.ok(await on.web.running(0));
+      await on.web.read(async () => {
+        const row = [...document.querySelectorAll('#numbers .number')]
+          .find((line) => line.querySelector('label').textContent === 'EXPOSURE');
+        const range = row.querySelector('input[type=range]');
+        for (const value of [1.2, 1.4, 1.6, 1.8]) {
+          range.value = value;
+          range.dispatchEvent(new Event('input'));
+          await new Promise((resolve) => setTimeout(resolve, 150));
+        }
+        range.dispatchEvent(new Event('change'));
+      });
+      const moved = await built();
+      t.diagnostic(`${difference(moved, reference.rest).text} from the shipped pair at rest`);
+      assert.match(await fragment(), /^const float EXPOSURE = 1\.8;/m);
+      assert.ok(differs(moved, reference.rest), 'the picture did not change');
+      await on.web.read(() => {
+        const content = document.querySelector('[data-stage="Quorvel.frag"] .cm-content');
+        content.focus();
+        content.dispatchEvent(new KeyboardEvent('keydown', { key: 'z', code: 'KeyZ', keyCode: 90, ctrlKey: true,
+                                                             bubbles: true, cancelable: true }));
+      });
+      assert.match(await fragment(), /^const float EXPOSURE = 1\.0;/m, 'one undo does not undo the drag');
+    });
+
+    test('a preset gives its look in one click, and Reset the pair as it was', async (t) => {
+      await on.web.read(() => [...document.querySelectorAll('#numbers .presets button')]
+        .find((button) => button.textContent === 'Evening light').click());
+      const evening = await built();
+      assert.match(await fragment(), /^const vec3 SUN = vec3\(1\.0, 0\.58, 0\.32\);/m);
+      assert.ok(differs(evening, reference.rest), 'the picture did not change');
+      await on.web.click('numbers .reset');
+      expectPicture(t, 'reset', await built(), reference.rest);
+    });
+
+    test('"Save picture" gives the canvas as drawn, at its backing store\'s size', async (t) => {
+      const file = path.join(engine.driver.downloads, 'quorvel-1.png');
+      await on.web.click('save-picture');
+      assert.ok(await pollUntil(10000, () => fs.existsSync(file) && fs.statSync(file).size > 0), 'no picture came');
+      expectPicture(t, 'saved picture', readPicture(file), await on.web.shot(engine.picture('canvas')));
     });
   });
 }
