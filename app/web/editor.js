@@ -4,8 +4,11 @@ import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirro
 import { StreamLanguage, bracketMatching, defaultHighlightStyle, syntaxHighlighting } from '@codemirror/language';
 import { shader } from '@codemirror/legacy-modes/mode/clike';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
-import { EditorState, Transaction } from '@codemirror/state';
+import { Compartment, EditorState, Transaction } from '@codemirror/state';
 import { EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
+
+// Whether the editor takes edits, one compartment for every editor.
+const locked = new Compartment();
 
 // An editor in `parent` that calls `changed(text, immediate)` on every
 // edit; `immediate` for a number moved by its control, typing otherwise.
@@ -14,6 +17,7 @@ export function createEditor(parent, changed) {
     parent,
     state: EditorState.create({
       extensions: [
+        locked.of(EditorState.readOnly.of(false)),
         lineNumbers(),
         lintGutter(),
         history(),
@@ -39,6 +43,10 @@ export function textOf(view) {
 // Puts `text` in the editor without counting it as an edit.
 export function setText(view, text) {
   view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text }, userEvent: 'set' });
+}
+
+export function lockEditor(view, lock) {
+  view.dispatch({ effects: locked.reconfigure(EditorState.readOnly.of(lock)) });
 }
 
 // Puts in the `changes` ({ from, to, insert }, null for none) as the user's

@@ -5,13 +5,14 @@
 // first, so that no run outlives the next one. What the page decides
 // without the DOM lies in the modules beside this one.
 import { describeBuild } from './build.js';
-import { createEditor, markLines, replaceText, setText, textOf } from './editor.js';
+import { createEditor, lockEditor, markLines, replaceText, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 import { LogTail } from './log.js';
 import { frameLengths, measuredSentence, phases } from './measure.js';
 import { createNumberPanel } from './number_panel.js';
 import { numberChange, slidersOf } from './numbers.js';
 import { presetsFor } from './presets.js';
+import { ArrayBufferTarget, Muxer } from 'webm-muxer';
 import { pairSentence, stages, stagesOf } from './stages.js';
 import floorFragment from '../../bench/pass-through-pair/Quorvel.frag';
 import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
@@ -127,8 +128,8 @@ function offerLog() {
 // edit that it noticed.
 function buildReported(current, report) {
   if (run !== current) return;
-  if (current.measuring) {
-    measured(current, 'build', report);
+  if (current.busy) {
+    deliver(current, 'build', report);
     return;
   }
   buildDone(current);
@@ -153,7 +154,7 @@ function frameShown(current) {
   if (run !== current) return;
   document.body.dataset.frames = String(++framesShown);
   if (current.pictureWanted) savePictureOf(current);
-  if (current.measuring) measured(current, 'frame', performance.now());
+  if (current.busy) deliver(current, 'frame', performance.now());
 }
 
 // ---- Runs ----------------------------------------------------------------
@@ -164,7 +165,7 @@ function retire() {
   if (!run) return;
   const old = run;
   run = null;
-  stopMeasuring(old, 'the run was replaced');
+  stopBusy(old, 'the run was replaced');
   clearTimeout(old.building);
   delete document.body.dataset.building;
   clearInterval(old.poll);
@@ -266,7 +267,7 @@ function followTitle(current, frameDocument) {
 }
 
 function runEnded(current, status) {
-  stopMeasuring(current, 'the run ended');
+  stopBusy(current, 'the run ended');
   clearInterval(current.poll);
   current.titles?.disconnect();
   readLog(current);
@@ -342,8 +343,9 @@ function edited(stage, text, immediate) {
 // text of each stage waits for it, so that a dragged slider never queues
 // more than one build and ends on the value let go.
 function writeEdits(stagesEdited) {
-  // The measurement puts the pair back as the editors hold it when it ends.
-  if (run?.measuring) return;
+  // A measurement puts the pair back as the editors hold it when it ends;
+  // a recording locks the editors.
+  if (run?.busy) return;
   $('build').classList.remove('failed');
   if (document.body.dataset.state === 'ended') {
     $('build').textContent = 'Your edit runs at the next start.';
@@ -376,11 +378,7 @@ function buildDone(current) {
 }
 
 function saveStage(stage) {
-  const link = document.createElement('a');
-  link.download = stage;
-  link.href = URL.createObjectURL(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }));
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 0);
+  download(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }), stage);
 }
 
 // ---- The pair's numbers ---------------------------------------------------
@@ -435,13 +433,7 @@ function savePicture() {
 
 function savePictureOf(current) {
   current.pictureWanted = false;
-  current.canvas.toBlob((blob) => {
-    const link = document.createElement('a');
-    link.download = `quorvel-${++picturesSaved}.png`;
-    link.href = URL.createObjectURL(blob);
-    link.click();
-    setTimeout(() => URL.revokeObjectURL(link.href), 0);
-  }, 'image/png');
+  current.canvas.toBlob((blob) => download(blob, `quorvel-${++picturesSaved}.png`), 'image/png');
 }
 
 // ---- How fast the pair is -------------------------------------------------
@@ -460,10 +452,8 @@ const eventLimitMs = 30000;
 // Times the running pair and the floor in turns, in this run, and says how
 // they compare; the pair the editors hold is put back afterwards.
 async function measurePair() {
-  const current = run;
-  if (document.body.dataset.state !== 'running' || current.measuring) return;
-  current.measuring = {};
-  $('measure').disabled = true;
+  const current = beginBusy();
+  if (!current) return;
   $('measured').textContent = 'Measuring: the picture turns to the floor and back a few times.';
   const FS = current.instance.FS;
   const running = Object.fromEntries(stages.map((stage) => [stage, FS.readFile(stage, { encoding: 'utf8' })]));
@@ -481,45 +471,158 @@ async function measurePair() {
   }
   const editorsHold = Object.fromEntries(stages.map((stage) => [stage, ownPair[stage]?.text ?? running[stage]]));
   if (run === current && shown === 'floor') await buildForMeasure(current, editorsHold).catch(() => {});
-  current.measuring = null;
-  $('measure').disabled = false;
+  endBusy(current);
 }
 
 async function buildForMeasure(current, pair) {
   for (const stage of stages) current.instance.FS.writeFile(stage, pair[stage]);
-  const report = await nextMeasured(current, 'build');
+  const report = await nextEvent(current, 'build');
   if (report.failure !== 'none') throw new Error(`a build of the pair failed (${report.failure})`);
 }
 
 async function timedFrames(current) {
   const times = [];
   while (times.length <= settleFrames + phaseFrames || times.at(-1) - times[settleFrames] < phaseMs) {
-    times.push(await nextMeasured(current, 'frame'));
+    times.push(await nextEvent(current, 'frame'));
   }
   return frameLengths(times.slice(settleFrames));
 }
 
-// The next build report or frame time of a run being measured.
-function nextMeasured(current, kind) {
+// ---- Measuring and recording ----------------------------------------------
+
+// Measure and Record a turn each hold the run for a while: they wait for
+// its builds and frames one at a time, and the editors and numbers stay as
+// they are meanwhile.
+function beginBusy() {
+  const current = run;
+  if (document.body.dataset.state !== 'running' || current.busy) return null;
+  current.busy = {};
+  showBusy(true);
+  return current;
+}
+
+function endBusy(current) {
+  current.busy = null;
+  if (!run?.busy) showBusy(false);
+}
+
+function showBusy(busy) {
+  $('measure').disabled = $('record').disabled = busy;
+  for (const stage of stages) lockEditor(editors[stage], busy);
+  $('numbers').inert = busy;
+}
+
+// The next build report or frame time of a busy run.
+function nextEvent(current, kind) {
   return new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error(`no ${kind} came`)), eventLimitMs);
     const settled = (settle) => (value) => {
       clearTimeout(timer);
       settle(value);
     };
-    current.measuring.next = { kind, resolve: settled(resolve), reject: settled(reject) };
+    current.busy.next = { kind, resolve: settled(resolve), reject: settled(reject) };
   });
 }
 
-function measured(current, kind, value) {
-  const { next } = current.measuring;
+function deliver(current, kind, value) {
+  const { next } = current.busy;
   if (next?.kind !== kind) return;
-  current.measuring.next = null;
+  current.busy.next = null;
   next.resolve(value);
 }
 
-function stopMeasuring(current, why) {
-  current.measuring?.next?.reject(new Error(why));
+function stopBusy(current, why) {
+  current.busy?.next?.reject(new Error(why));
+}
+
+// ---- A filmed turn ----------------------------------------------------------
+
+// One turn about the vertical axis in steps of a short drag, each released
+// before its frame is filmed, so that every frame shows the cloud at rest:
+// 12 degrees a step (60 pixels at 0.2 degrees a pixel), as
+// scripts/turntable films the desktop program. Each frame is encoded with
+// its own time in the film, so the film runs at its own rate whatever time
+// the machine took.
+const turnSteps = 30;
+const stepPixels = 60;
+const filmFrameMicroseconds = 100000;
+const filmCodec = { codec: 'vp8', bitrate: 4000000 };
+
+// A browser records the film where its MediaRecorder writes WebM: its VP8
+// encoder is then the one that WebCodecs offers. WebKitGTK offers WebCodecs
+// without WebM recording, and asked to encode there it took the page down.
+async function recordTurn() {
+  const { width, height } = run?.canvas ?? {};
+  const supported = window.MediaRecorder?.isTypeSupported('video/webm') && window.VideoEncoder &&
+    (await VideoEncoder.isConfigSupported({ ...filmCodec, width, height }).then((answer) => answer.supported, () => false));
+  if (!supported) {
+    $('film').textContent = 'This browser cannot record a film of the canvas: it writes no WebM.';
+    return;
+  }
+  const current = beginBusy();
+  if (!current) return;
+  const muxer = new Muxer({ target: new ArrayBufferTarget(), video: { codec: 'V_VP8', width, height,
+    frameRate: 1e6 / filmFrameMicroseconds } });
+  let failure = null;
+  const encoder = new VideoEncoder({ output: (chunk, meta) => muxer.addVideoChunk(chunk, meta), error: (error) => {
+    failure = error;
+  } });
+  encoder.configure({ ...filmCodec, width, height });
+  try {
+    for (let step = 0; step < turnSteps; ++step) {
+      $('film').textContent = `Recording a turn: frame ${step + 1} of ${turnSteps}.`;
+      if (step > 0) await turnOneStep(current);
+      await filmOneFrame(current, encoder, step);
+    }
+    await encoder.flush();
+    if (failure) throw failure;
+    muxer.finalize();
+    download(new Blob([muxer.target.buffer], { type: 'video/webm' }), 'quorvel-turn.webm');
+    $('film').textContent = `Recorded a turn: ${turnSteps} frames at ${1e6 / filmFrameMicroseconds} frames a ` +
+                            'second, saved as quorvel-turn.webm.';
+  } catch (stopped) {
+    $('film').textContent = `The recording stopped: ${stopped.message}.`;
+  }
+  if (encoder.state !== 'closed') encoder.close();
+  endBusy(current);
+}
+
+// The program reads the pointer once a frame and a drag starts where the
+// first frame with the button down finds it, so each move waits for one.
+async function turnOneStep(current) {
+  const y = 150;
+  pointer(current, 'mousemove', 100, y);
+  pointer(current, 'mousedown', 100, y);
+  await nextEvent(current, 'frame');
+  pointer(current, 'mousemove', 100 + stepPixels, y);
+  await nextEvent(current, 'frame');
+  pointer(current, 'mouseup', 100 + stepPixels, y);
+  await nextEvent(current, 'frame');
+}
+
+function pointer(current, type, x, y) {
+  const { MouseEvent } = current.frame.contentWindow;
+  current.canvas.dispatchEvent(new MouseEvent(type, {
+    bubbles: true, cancelable: true, button: 0, buttons: type === 'mouseup' ? 0 : 1, clientX: x, clientY: y,
+  }));
+}
+
+// The frame after the release, at rest, taken in the task that drew it,
+// while the canvas's drawing buffer still holds it.
+async function filmOneFrame(current, encoder, step) {
+  await nextEvent(current, 'frame');
+  const frame = new VideoFrame(current.canvas, { timestamp: step * filmFrameMicroseconds,
+    duration: filmFrameMicroseconds });
+  encoder.encode(frame, { keyFrame: step === 0 });
+  frame.close();
+}
+
+function download(blob, name) {
+  const link = document.createElement('a');
+  link.download = name;
+  link.href = URL.createObjectURL(blob);
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 0);
 }
 
 // ---- The link ------------------------------------------------------------
@@ -640,6 +743,7 @@ function listen() {
   $('share').addEventListener('click', sharePair);
   $('measure').addEventListener('click', measurePair);
   $('save-picture').addEventListener('click', savePicture);
+  $('record').addEventListener('click', recordTurn);
   numbers = createNumberPanel($('numbers'), {
     moved: numberMoved,
     reset: () => setNumbers(baselineValues()),

@@ -25,6 +25,7 @@ import {
 } from './pairs.mjs';
 import { difference, readPicture, within } from './pictures.mjs';
 import { pause, pollUntil } from './timing.mjs';
+import { webmFrameTimes } from './webm.mjs';
 
 // Rounding and the two rasterisers' edge rules, not drawing: a peak of 16
 // levels, with 1 pixel in 10,000 let past it (12 at 400 x 300).
@@ -488,6 +489,26 @@ function numbersPage(engine) {
       assert.ok(differs(evening, reference.rest), 'the picture did not change');
       await on.web.click('numbers .reset');
       expectPicture(t, 'reset', await built(), reference.rest);
+    });
+
+    test('"Record a turn" films one turn, a frame a step, or says that the browser cannot', async (t) => {
+      await on.web.click('record');
+      const said = await pollUntil(300000, async () => {
+        const text = await on.web.says('film');
+        return /^(Recorded|This browser cannot|The recording stopped)/.test(text) && text;
+      });
+      t.diagnostic(`"${said}"`);
+      if (said.startsWith('This browser cannot')) {
+        assert.equal(await on.web.read(() => window.MediaRecorder?.isTypeSupported('video/webm') ?? false), false);
+
+        return;
+      }
+      const file = path.join(engine.driver.downloads, 'quorvel-turn.webm');
+      assert.ok(await pollUntil(10000, () => fs.existsSync(file) && fs.statSync(file).size > 0), said);
+      const times = webmFrameTimes(fs.readFileSync(file));
+      t.diagnostic(`frames at ${times.join(', ')} ms`);
+      assert.equal(times.length, 30, 'one frame a step of 12 degrees');
+      assert.ok(times.every((time, i) => i === 0 || time > times[i - 1]), 'a frame shown twice');
     });
 
     test('"Save picture" gives the canvas as drawn, at its backing store\'s size', async (t) => {
