@@ -363,14 +363,15 @@ TEST(CloudPicture, TheDragPreviewKeepsTheOutlineAndTheLightWithoutTheFineDetail)
   }
 }
 
-TEST(BenchmarkRun, PrintsEveryCaseAndBothRatiosWithACleanLog) {
+TEST(BenchmarkRun, PrintsEveryCaseEveryRatioAndItsSelfCheckWithACleanLog) {
   ProcessOptions options;
   options.workingDirectory = makeTempDir();
   options.timeoutSeconds = 110;
   ProcessResult run = runProcess({QUORVEL_BENCH_BINARY, "1", "1", "--quick"}, options);
   ASSERT_EQ(run.status, 0) << run.output;
-  for (const char* line : {"clouds at rest      400x300", "drag preview        400x300", "pass-through        400x300",
-                           "geometry only           1x1", "clouds / floor  ", "preview / floor  "}) {
+  for (const char* line : {"clouds at rest      400x300", "pair B at rest      400x300", "drag preview        400x300",
+                           "pass-through        400x300", "geometry only           1x1", "clouds / floor  ",
+                           "preview / floor  ", "self-check: same pair B / A", "start-up: "}) {
     EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
   }
   EXPECT_EQ(run.output.find("missing-uniform or GL error"), std::string::npos) << run.output;
