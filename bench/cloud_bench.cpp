@@ -45,6 +45,7 @@ struct Surface {
 struct Block {
   double start;
   int frames;
+  double wallMs;
   double cpuMs;
   long faults;
 };
@@ -60,7 +61,7 @@ struct Case {
 
 struct Options {
   int rounds = 12;
-  int frames = 5;
+  int frames = 8;
   std::vector<std::string> pairDirs;
   bool quick = false;
 };
@@ -141,8 +142,11 @@ void measureCase(Case& c, int frames) {
   selectCase(c);
   // The first frame after a context switch pays for the switch.
   drawFrame();
-  Block block{glfwGetTime(), frames, processCpuMs(), minorFaults()};
-  for (int i = 0; i < frames; ++i) c.frameMs.push_back(drawFrame());
+  Block block{glfwGetTime(), frames, 0.0, processCpuMs(), minorFaults()};
+  for (int i = 0; i < frames; ++i) {
+    c.frameMs.push_back(drawFrame());
+    block.wallMs += c.frameMs.back();
+  }
   block.cpuMs = processCpuMs() - block.cpuMs;
   block.faults = minorFaults() - block.faults;
   c.blocks.push_back(block);
@@ -200,17 +204,24 @@ void printTable(const std::vector<Case>& cases) {
   }
 }
 
-// A case's frame rate over the reference's, from the CPU time a frame and
-// from the wall time: the reference's time over the case's. The target, if
-// any (0 is none), is held against the CPU time, which the load moves least.
-// Gives the CPU time's ratio.
+// A case's frame rate over the reference's, from the CPU time and from the
+// wall time: in each round the reference's time over the case's, and the
+// median of those, so that the load of the moment falls on both sides of
+// every ratio. The target, if any (0 is none), is held against the CPU time,
+// which the load moves least. Gives the CPU time's ratio.
 double printRatio(const std::string& label, const Case& measured, const Case& reference, double target) {
-  double cpu = cpuMsAFrame(reference.blocks) / cpuMsAFrame(measured.blocks);
-  double wall = median(reference.frameMs) / median(measured.frameMs);
-  std::printf("%-28s %5.2f %6.2f", label.c_str(), cpu, wall);
-  if (target > 0) std::printf("  (target >= %.2f)%s", target, cpu >= target ? "" : "  BELOW TARGET");
+  std::vector<double> cpu;
+  std::vector<double> wall;
+  for (size_t round = 0; round < measured.blocks.size(); ++round) {
+    const Block& ours = measured.blocks[round];
+    const Block& theirs = reference.blocks[round];
+    cpu.push_back(theirs.cpuMs / ours.cpuMs);
+    wall.push_back(theirs.wallMs / ours.wallMs);
+  }
+  std::printf("%-28s %5.2f %6.2f", label.c_str(), median(cpu), median(wall));
+  if (target > 0) std::printf("  (target >= %.2f)%s", target, median(cpu) >= target ? "" : "  BELOW TARGET");
   std::printf("\n");
-  return cpu;
+  return median(cpu);
 }
 
 // The same program timed as two cases must come out level: otherwise the
