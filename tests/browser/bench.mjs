@@ -155,9 +155,18 @@ function summary(list) {
 }
 
 const fixed = (value, digits) => value?.toFixed(digits) ?? 'n/a';
-// How many times faster `a` runs than `b`, by frame rate and by CPU time.
-const rateRatio = (a, b) => (a && b?.fps > 0 ? (a.fps / b.fps).toFixed(2) : 'n/a');
-const cpuRatio = (a, b) => (a?.cpuMs > 0 && b ? (b.cpuMs / a.cpuMs).toFixed(2) : 'n/a');
+
+// How many times faster the case of `ours` runs than that of `theirs`, by
+// frame rate and by CPU time a frame: the median of the rounds' ratios, so
+// that the load of the moment falls on both sides of each.
+function ratios(ours, theirs) {
+  const rounds = [...Array(Math.min(ours.length, theirs.length)).keys()];
+  return {
+    rate: median(rounds.map((round) => ours[round].fps / theirs[round].fps)),
+    cpu: median(rounds.map((round) => theirs[round].cpuMs / ours[round].cpuMs)),
+  };
+}
+
 // The clouds' share of the native rate to reach: Chromium draws with its own
 // software rasteriser (SwiftShader), Firefox and WebKit with the native
 // program's (Mesa's llvmpipe).
@@ -169,26 +178,29 @@ function printRows(title, rows) {
   for (const row of rows) console.log(row.map((cell, column) => cell.padStart(widths[column])).join('  '));
 }
 
-function printTables(names, figures) {
+function printTables(names, results) {
   const rows = [['', 'frames/s', 'wall ms', 'CPU ms', 'faults/frame']];
-  for (const [name, one] of Object.entries(figures)) {
+  for (const [name, list] of Object.entries(results)) {
+    const one = summary(list);
     rows.push([name, fixed(one?.fps, 1), fixed(one && 1000 / one.fps, 1), fixed(one?.cpuMs, 1), fixed(one?.faults, 1)]);
   }
   printRows('medians over the rounds (faults: mean):', rows);
-  const native = { clouds: figures['native clouds'], passing: figures['native pass-through'] };
-  const ratios = [['', 'clouds/native', 'CPU', 'target', 'pass-through/native', 'CPU', 'clouds/pass-through']];
-  ratios.push(['native', '', '', '', '', '', rateRatio(native.clouds, native.passing)]);
+  const native = { clouds: results['native clouds'], passing: results['native pass-through'] };
+  const table = [['', 'clouds/native', 'CPU', 'target', 'pass-through/native', 'CPU', 'clouds/pass-through']];
+  table.push(['native', '', '', '', '', '', fixed(ratios(native.clouds, native.passing).rate, 2)]);
   for (const name of names) {
-    const [clouds, passing] = [figures[`${name} clouds`], figures[`${name} pass-through`]];
-    ratios.push([name, rateRatio(clouds, native.clouds), cpuRatio(clouds, native.clouds), String(cloudsTarget[name]),
-                 rateRatio(passing, native.passing), cpuRatio(passing, native.passing), rateRatio(clouds, passing)]);
+    const [clouds, passing] = [results[`${name} clouds`], results[`${name} pass-through`]];
+    const [ofClouds, ofPassing] = [ratios(clouds, native.clouds), ratios(passing, native.passing)];
+    table.push([name, fixed(ofClouds.rate, 2), fixed(ofClouds.cpu, 2), String(cloudsTarget[name]),
+                fixed(ofPassing.rate, 2), fixed(ofPassing.cpu, 2), fixed(ratios(clouds, passing).rate, 2)]);
   }
   console.log('');
-  printRows('ratios by frame rate, and by CPU time a frame:', ratios);
-  const [a, b] = [figures['native clouds'], figures['native clouds B']];
-  const level = a && b && Math.abs(a.cpuMs / b.cpuMs - 1) <= selfCheckTolerance;
-  console.log(`\nself-check, native clouds B / A: ${rateRatio(b, a)} by frame rate, ${cpuRatio(b, a)} by CPU time ` +
-              `(${level ? 'level within 3 %' : 'NOT LEVEL: the benchmark is biased by more than 3 %'})`);
+  printRows('ratios by frame rate, and by CPU time a frame (medians of the rounds\' ratios):', table);
+  const check = ratios(results['native clouds B'], results['native clouds']);
+  const level = Math.abs(check.cpu - 1) <= selfCheckTolerance;
+  const percent = selfCheckTolerance * 100;
+  console.log(`\nself-check, native clouds B / A: ${fixed(check.rate, 2)} by frame rate, ${fixed(check.cpu, 2)} by ` +
+              `CPU time (${level ? `level within ${percent} %` : `NOT LEVEL: biased by more than ${percent} %`})`);
 }
 
 async function main() {
@@ -238,7 +250,7 @@ async function main() {
       console.log(`round ${round}: ${line.join(', ')}`);
     }
     console.log('');
-    printTables(names, Object.fromEntries(Object.entries(results).map(([name, list]) => [name, summary(list)])));
+    printTables(names, results);
     const problems = (await Promise.all(pages.map((web) => web.allProblems()))).flat();
     if (problems.length) console.log(`problems on the pages: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
   } finally {
