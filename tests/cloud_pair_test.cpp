@@ -380,4 +380,23 @@ TEST(BenchmarkRun, PrintsEveryCaseEveryRatioAndItsSelfCheckWithACleanLog) {
   EXPECT_NE(log.find("***GLSL Linker Log:"), std::string::npos) << log;
 }
 
+// A second pair takes B's place, so the run compares two pairs instead of
+// checking itself; a third is refused.
+TEST(BenchmarkRun, TimesASecondPairInPlaceOfTheSelfCheck) {
+  ProcessOptions options;
+  options.workingDirectory = makeTempDir();
+  options.timeoutSeconds = 110;
+  const std::string jittered = QUORVEL_BENCH_PAIR_DIR "/jittered-pair";
+  ProcessResult run = runProcess(
+      {QUORVEL_BENCH_BINARY, "1", "1", "--quick", "--pair", QUORVEL_SHADER_DIR, "--pair", jittered}, options);
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("pair B from " + jittered), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("pair B / pair at rest"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("self-check"), std::string::npos) << run.output;
+  ProcessResult third =
+      runProcess({QUORVEL_BENCH_BINARY, "--pair", jittered, "--pair", jittered, "--pair", jittered}, options);
+  EXPECT_EQ(third.status, 2) << third.output;
+  EXPECT_NE(third.output.find("usage:"), std::string::npos) << third.output;
+}
+
 }  // namespace
