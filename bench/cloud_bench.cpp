@@ -129,7 +129,7 @@ double drawFrame() {
 double processCpuMs() {
   timespec now{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
+  return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
 }
 
 long minorFaults() {
@@ -171,6 +171,7 @@ double median(std::vector<double> values) {
 // slowed counts no more than any other.
 double cpuMsAFrame(const std::vector<Block>& blocks) {
   std::vector<double> perFrame;
+  perFrame.reserve(blocks.size());
   for (const Block& block : blocks) perFrame.push_back(block.cpuMs / block.frames);
   return median(perFrame);
 }
