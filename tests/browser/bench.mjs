@@ -1,15 +1,23 @@
 // Frame rates of the web build in each engine beside the native program on
 // this machine: the page's clouds at rest, the page with a pass-through pair
 // (the same uniforms, one constant colour, nothing culled), and the native
-// program with each pair, in interleaved rounds so that load from elsewhere
-// falls on every case alike. Only one program runs at a time; the other
-// engines' pages idle with their run ended. Each rate is what the program
-// itself shows in its title, read once a second. Prints the rates and a table
-// of each engine's ratios to the native program; a missed target is
-// reported, not failed.
+// program with each pair, in interleaved rounds, the order reversed every
+// other round, so that load from elsewhere and the place in a round fall on
+// every case alike. Only one program runs at a time; the other engines'
+// pages idle with their run ended. Each rate is what the program itself
+// shows in its title, read once a second; beside it, what the case's
+// processes (the native program, or the engine's browser with all its
+// processes) spent over the same seconds: CPU time and minor page faults a
+// frame, from /proc. The X server's share is in neither. The native clouds
+// run twice, as A and B: identical programs must come out level, or the
+// order and the load decide the ratios. Prints the figures and each engine's
+// ratios to the native program; a missed target is reported, not failed.
 //
 // Usage: node bench.mjs --dist DIR --native PATH/quorvel
 // $QUORVEL_WEB_ENGINES (e.g. firefox,webkit) picks the engines.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+
 import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
 import { chosenEngines, openEngine } from './engines.mjs';
 import { NativeProgram, frameRateTitle } from './native.mjs';
@@ -17,10 +25,16 @@ import { passThroughPair, removePair } from './pairs.mjs';
 import { pause } from './timing.mjs';
 
 const rounds = 5;
-// Titles read in a case, one a second, after the first has come and one
-// more second for the program to settle.
+// Seconds after the first title with a rate before the readings start: the
+// pages take a few more CPU milliseconds and page faults a frame in their
+// first seconds (WebKit up to about 6 s); the native program takes none.
+const settleSeconds = 5;
+// Titles read in a case, one a second.
 const readings = 5;
 const startLimitMs = 20000;
+// Identical programs must time within this share of each other.
+const selfCheckTolerance = 0.03;
+const ticksPerSecond = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
 
 function median(values) {
   if (values.length === 0) return undefined;
@@ -29,24 +43,79 @@ function median(values) {
   return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 }
 
-// The median of the titles' rates over a few seconds.
-async function readRates(title) {
-  await pause(1000);
+const mean = (values) => values.reduce((sum, value) => sum + value, 0) / values.length;
+
+// Every process's parent, CPU clock ticks and minor faults, by pid.
+function processTable() {
+  const table = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      // The name in parentheses may hold spaces; fields count from the state,
+      // the third: parent 4, minor faults 10, user and system time 14 and 15.
+      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ').map(Number);
+      table.set(Number(pid), { parent: fields[1], faults: fields[7], ticks: fields[11] + fields[12] });
+    } catch {
+      // Ended between the listing and the read.
+    }
+  }
+  return table;
+}
+
+// The processes under `roots` and the roots themselves, with what each has
+// spent so far.
+function treeUsage(roots) {
+  const table = processTable();
+  const tree = new Set(roots);
+  for (let grown = true; grown;) {
+    grown = false;
+    for (const [pid, { parent }] of table) {
+      if (!tree.has(parent) || tree.has(pid)) continue;
+      tree.add(pid);
+      grown = true;
+    }
+  }
+  return new Map([...tree].filter((pid) => table.has(pid)).map((pid) => [pid, table.get(pid)]));
+}
+
+// What the processes spent between two looks; one that ended in between
+// drops out, one that started counts whole.
+function spent(before, after) {
+  let [ticks, faults] = [0, 0];
+  for (const [pid, now] of after) {
+    ticks += now.ticks - (before.get(pid)?.ticks ?? 0);
+    faults += now.faults - (before.get(pid)?.faults ?? 0);
+  }
+  return { cpuMs: (ticks * 1000) / ticksPerSecond, faults };
+}
+
+// The node process's children: an engine's are those that its opening adds.
+const children = () => [...processTable()].filter(([, { parent }]) => parent === process.pid).map(([pid]) => pid);
+
+// The case's frame rate, the median of its titles over a few seconds, and
+// its processes' CPU time and faults a frame over the same seconds. The
+// frames are counted from the titles' rates.
+async function readCase(title, roots) {
+  await pause(settleSeconds * 1000);
+  const before = treeUsage(roots);
+  const start = Date.now();
   const rates = [];
   for (let i = 0; i < readings; ++i) {
     await pause(1000);
     rates.push(Number(frameRateTitle.exec(await title())?.[1] ?? 0));
   }
-  return median(rates);
+  const { cpuMs, faults } = spent(before, treeUsage(roots));
+  const frames = (mean(rates) * (Date.now() - start)) / 1000;
+  return { fps: median(rates), cpuMs: cpuMs / frames, faults: faults / frames };
 }
 
-async function nativeRate(binary, pair) {
+async function nativeCase(binary, pair) {
   const program = await NativeProgram.start(binary, pair);
   try {
     if (!(await program.waitForFrameRate(startLimitMs))) throw new Error(`no native frame rate:\n${program.log()}`);
-    const rate = await readRates(() => program.title());
+    const figures = await readCase(() => program.title(), [program.child.pid]);
     await program.quit();
-    return rate;
+    return figures;
   } finally {
     program.remove();
   }
@@ -54,7 +123,7 @@ async function nativeRate(binary, pair) {
 
 // Starts the page's program again (`start` clicks or chooses files), times
 // it and ends it with Escape, so that the page idles while others run.
-async function pageRate(web, start) {
+async function pageCase(web, roots, start) {
   const before = await web.statesSoFar();
   await start();
   const now = await web.waitForState('running', startLimitMs, before);
@@ -62,9 +131,10 @@ async function pageRate(web, start) {
     const log = (await web.log()).trim().split('\n').slice(-3).join(' / ');
     throw new Error(`the run is ${now.state} with status "${now.status}"; the log ends: ${log}`);
   }
-  const rate = await readRates(() => web.title());
+  if (!(await web.waitForFrameRate(startLimitMs))) throw new Error('no frame rate in the title');
+  const figures = await readCase(() => web.title(), roots);
   await endRun(web);
-  return rate;
+  return figures;
 }
 
 async function endRun(web) {
@@ -73,25 +143,64 @@ async function endRun(web) {
   await web.waitForState('ended', startLimitMs, ending);
 }
 
-const ratio = (a, b) => (a !== undefined && b > 0 ? (a / b).toFixed(2) : 'n/a');
-const fps = (value) => value?.toFixed(1) ?? 'n/a';
+// A case's figures over all rounds: medians of the rates and of the CPU time
+// a frame, the mean of the faults a frame.
+function summary(list) {
+  if (list.length === 0) return undefined;
+  return {
+    fps: median(list.map((one) => one.fps)),
+    cpuMs: median(list.map((one) => one.cpuMs)),
+    faults: mean(list.map((one) => one.faults)),
+  };
+}
+
+const fixed = (value, digits) => value?.toFixed(digits) ?? 'n/a';
+
+// How many times faster the case of `ours` runs than that of `theirs`, by
+// frame rate and by CPU time a frame: the median of the rounds' ratios, so
+// that the load of the moment falls on both sides of each.
+function ratios(ours, theirs) {
+  const rounds = [...Array(Math.min(ours.length, theirs.length)).keys()];
+  return {
+    rate: median(rounds.map((round) => ours[round].fps / theirs[round].fps)),
+    cpu: median(rounds.map((round) => theirs[round].cpuMs / ours[round].cpuMs)),
+  };
+}
+
 // The clouds' share of the native rate to reach: Chromium draws with its own
 // software rasteriser (SwiftShader), Firefox and WebKit with the native
 // program's (Mesa's llvmpipe).
 const cloudsTarget = { chromium: 0.6, firefox: 0.8, webkit: 0.8 };
 
-function printTable(names, median) {
-  const native = { clouds: median['native clouds'], passing: median['native pass-through'] };
-  const rows = [['', 'clouds', 'pass-through', 'clouds/native', 'target', 'pass-through/native', 'clouds/pass-through']];
-  rows.push(['native', fps(native.clouds), fps(native.passing), '', '', '', ratio(native.clouds, native.passing)]);
-  for (const name of names) {
-    const [clouds, passing] = [median[`${name} clouds`], median[`${name} pass-through`]];
-    rows.push([name, fps(clouds), fps(passing), ratio(clouds, native.clouds), String(cloudsTarget[name]),
-               ratio(passing, native.passing), ratio(clouds, passing)]);
-  }
+function printRows(title, rows) {
   const widths = rows[0].map((_, column) => Math.max(...rows.map((row) => row[column].length)));
-  console.log('median frames/s and their ratios:');
+  console.log(title);
   for (const row of rows) console.log(row.map((cell, column) => cell.padStart(widths[column])).join('  '));
+}
+
+function printTables(names, results) {
+  const rows = [['', 'frames/s', 'wall ms', 'CPU ms', 'faults/frame']];
+  for (const [name, list] of Object.entries(results)) {
+    const one = summary(list);
+    rows.push([name, fixed(one?.fps, 1), fixed(one && 1000 / one.fps, 1), fixed(one?.cpuMs, 1), fixed(one?.faults, 1)]);
+  }
+  printRows('medians over the rounds (faults: mean):', rows);
+  const native = { clouds: results['native clouds'], passing: results['native pass-through'] };
+  const table = [['', 'clouds/native', 'CPU', 'target', 'pass-through/native', 'CPU', 'clouds/pass-through']];
+  table.push(['native', '', '', '', '', '', fixed(ratios(native.clouds, native.passing).rate, 2)]);
+  for (const name of names) {
+    const [clouds, passing] = [results[`${name} clouds`], results[`${name} pass-through`]];
+    const [ofClouds, ofPassing] = [ratios(clouds, native.clouds), ratios(passing, native.passing)];
+    table.push([name, fixed(ofClouds.rate, 2), fixed(ofClouds.cpu, 2), String(cloudsTarget[name]),
+                fixed(ofPassing.rate, 2), fixed(ofPassing.cpu, 2), fixed(ratios(clouds, passing).rate, 2)]);
+  }
+  console.log('');
+  printRows('ratios by frame rate, and by CPU time a frame (medians of the rounds\' ratios):', table);
+  const check = ratios(results['native clouds B'], results['native clouds']);
+  const level = Math.abs(check.cpu - 1) <= selfCheckTolerance;
+  const percent = selfCheckTolerance * 100;
+  console.log(`\nself-check, native clouds B / A: ${fixed(check.rate, 2)} by frame rate, ${fixed(check.cpu, 2)} by ` +
+              `CPU time (${level ? `level within ${percent} %` : `NOT LEVEL: biased by more than ${percent} %`})`);
 }
 
 async function main() {
@@ -102,37 +211,46 @@ async function main() {
   const engines = [];
   try {
     const cases = {
-      'native clouds': () => nativeRate(native),
-      'native pass-through': () => nativeRate(native, passThrough),
+      'native clouds': () => nativeCase(native),
+      'native clouds B': () => nativeCase(native),
+      'native pass-through': () => nativeCase(native, passThrough),
     };
     const pages = [];
     for (const name of names) {
+      const before = new Set(children());
       const engine = await openEngine(name);
       engines.push(engine);
       const web = await WebProgram.open(engine, server.url);
+      const roots = children().filter((pid) => !before.has(pid));
       pages.push(web);
       await web.waitForState('running', startLimitMs);
       await endRun(web);
-      cases[`${name} clouds`] = () => pageRate(web, () => web.click('shipped'));
-      cases[`${name} pass-through`] = () => pageRate(web, () => web.choosePair(passThrough));
+      cases[`${name} clouds`] = () => pageCase(web, roots, () => web.click('shipped'));
+      cases[`${name} pass-through`] = () => pageCase(web, roots, () => web.choosePair(passThrough));
     }
-    const rates = Object.fromEntries(Object.keys(cases).map((name) => [name, []]));
+    const results = Object.fromEntries(Object.keys(cases).map((name) => [name, []]));
     // A case that cannot run is said once and left out; the others go on.
     const broken = new Set();
     for (let round = 1; round <= rounds; ++round) {
-      for (const [name, measure] of Object.entries(cases)) {
+      const order = Object.entries(cases);
+      if (round % 2 === 0) order.reverse();
+      for (const [name, measure] of order) {
         if (broken.has(name)) continue;
         try {
-          rates[name].push(await measure());
+          results[name].push(await measure());
         } catch (error) {
           broken.add(name);
           console.log(`${name}: not measured: ${error.message}`);
         }
       }
-      const line = Object.entries(rates).map(([name, list]) => `${name} ${fps(list.at(-1))}`);
-      console.log(`round ${round}: ${line.join(', ')} frames/s`);
+      const line = Object.entries(results).map(([name, list]) => {
+        const last = list.at(-1);
+        return `${name} ${fixed(last?.fps, 1)} (${fixed(last?.cpuMs, 1)} CPU ms, ${fixed(last?.faults, 0)} faults)`;
+      });
+      console.log(`round ${round}: ${line.join(', ')}`);
     }
-    printTable(names, Object.fromEntries(Object.entries(rates).map(([name, list]) => [name, median(list)])));
+    console.log('');
+    printTables(names, results);
     const problems = (await Promise.all(pages.map((web) => web.allProblems()))).flat();
     if (problems.length) console.log(`problems on the pages: ${[...new Set(problems)].slice(0, 5).join('; ')}`);
   } finally {
