@@ -7,6 +7,7 @@
 import { describeBuild } from './build.js';
 import { createEditor, lockEditor, markLines, replaceText, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
+import { FrameCost } from './frame_cost.js';
 import { LogTail } from './log.js';
 import { frameLengths, measuredSentence, phases } from './measure.js';
 import { createNumberPanel } from './number_panel.js';
@@ -153,8 +154,32 @@ const namesOf = (pair) => Object.fromEntries(Object.entries(pair).map(([stage, {
 function frameShown(current) {
   if (run !== current) return;
   document.body.dataset.frames = String(++framesShown);
+  current.cost.add(performance.now(), timeGpu(current));
   if (current.pictureWanted) savePictureOf(current);
   if (current.busy) deliver(current, 'frame', performance.now());
+}
+
+// The GPU's time for the frames, where the browser offers a timer query: a
+// query runs from one frame's end to the next's and is read once the GPU
+// has its answer, a frame or two later. Gives the time of the latest
+// frame answered, if any.
+function timeGpu(current) {
+  const { timer } = current;
+  if (!timer) return undefined;
+  if (current.query) {
+    timer.endQueryEXT(timer.TIME_ELAPSED_EXT);
+    current.queries.push(current.query);
+  }
+  current.query = timer.createQueryEXT();
+  timer.beginQueryEXT(timer.TIME_ELAPSED_EXT, current.query);
+  const gl = current.canvas.getContext('webgl');
+  let gpuMs;
+  while (current.queries.length && timer.getQueryObjectEXT(current.queries[0], timer.QUERY_RESULT_AVAILABLE_EXT)) {
+    const query = current.queries.shift();
+    if (!gl.getParameter(timer.GPU_DISJOINT_EXT)) gpuMs = timer.getQueryObjectEXT(query, timer.QUERY_RESULT_EXT) / 1e6;
+    timer.deleteQueryEXT(query);
+  }
+  return gpuMs;
 }
 
 // ---- Runs ----------------------------------------------------------------
@@ -190,6 +215,7 @@ async function startRun() {
   say('Starting.');
   $('restart').hidden = true;
   $('build').textContent = '';
+  $('cost').textContent = '';
   resetLog();
   current.frame.title = 'Quorvel';
   current.frame.src = 'quorvel.html';
@@ -218,6 +244,9 @@ async function startRun() {
     return;
   }
   preparePair(current.instance);
+  current.cost = new FrameCost();
+  current.timer = current.canvas.getContext('webgl').getExtension('EXT_disjoint_timer_query');
+  current.queries = [];
   followTitle(current, frameWindow.document);
   current.poll = setInterval(() => readLog(current), logReadMs);
   let status;
@@ -259,6 +288,7 @@ function showPair(pair) {
 function followTitle(current, frameDocument) {
   current.titles = new MutationObserver(() => {
     document.title = frameDocument.title;
+    $('cost').textContent = current.cost.sentence(Boolean(current.timer));
     if (document.body.dataset.state !== 'starting') return;
     setState('running');
     say('Running.', $('message').textContent);

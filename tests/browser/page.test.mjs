@@ -232,6 +232,12 @@ function mainPage(engine) {
       const title = await on.web.waitForFrameRate(titleLimitMs);
       t.diagnostic(`"${title}" ${((Date.now() - started) / 1000).toFixed(1)} s after loading`);
       assert.notEqual(title, '', `no frame rate; state ${JSON.stringify(await on.web.state())}`);
+      // The frame's cost comes with the next title.
+      const cost = await pollUntil(5000, () => on.web.says('cost'));
+      const timer = await on.web.read(() => Boolean(document.createElement('canvas').getContext('webgl')
+        .getExtension('EXT_disjoint_timer_query')));
+      t.diagnostic(`"${cost}"`);
+      assert.match(cost, timer ? /ms a frame .*ms of it on the GPU/ : /ms a frame .*offers no GPU timer/);
     });
 
     test('the canvas at rest, then during and after a drag, draws as the native window', async (t) => {

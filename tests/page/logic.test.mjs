@@ -5,6 +5,7 @@ import { test } from 'node:test';
 
 import { describeBuild } from '../../app/web/build.js';
 import { LogTail } from '../../app/web/log.js';
+import { FrameCost } from '../../app/web/frame_cost.js';
 import { frameLengths, measuredSentence, phases } from '../../app/web/measure.js';
 import { pairSentence, stagesOf } from '../../app/web/stages.js';
 
@@ -52,4 +53,12 @@ test('"Measure" alternates the pair and the floor and compares their median fram
   assert.deepEqual(frameLengths([0, 10, 30, 40]), [10, 20, 10]);
   assert.equal(measuredSentence([20, 50, 30], [60, 60, 90, 100]), 'Your pair: 30.0 ms a frame, 2.50 times the floor ' +
                '(the pass-through pair, 75.0 ms a frame): medians of 3 and 4 frames drawn in turns.');
+});
+
+test('a frame\'s cost is the median of the last second, with the GPU\'s time where a timer tells it', () => {
+  const cost = new FrameCost();
+  for (const time of [0, 1100, 1140, 1180, 1230]) cost.add(time, time > 1100 ? 12 : undefined);
+  assert.equal(cost.sentence(false), '40.0 ms a frame (the median of the last second); this browser offers no GPU ' +
+               'timer (EXT_disjoint_timer_query).');
+  assert.equal(cost.sentence(true), '40.0 ms a frame (the median of the last second), 12.0 ms of it on the GPU.');
 });
