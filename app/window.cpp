@@ -3,7 +3,23 @@
 #include <filesystem>
 #include <iostream>
 
+#include "picture.h"
 #include "state.h"
+
+namespace {
+
+// As in many games and screenshot tools.
+const int kPictureKey = GLFW_KEY_F12;
+
+// Presses of the picture key whose pictures are still to be saved. Each
+// press counts once: a held key's repeats take no more pictures.
+int picturePresses = 0;
+
+void notePictureKey(GLFWwindow* /*window*/, int key, int /*scancode*/, int action, int /*mods*/) {
+  if (key == kPictureKey && action == GLFW_PRESS) ++picturePresses;
+}
+
+}  // namespace
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
   // Only the bit depths are asked for, so the context is a compatibility one
@@ -21,6 +37,7 @@ bool openWindow() {
   window = createWindow(400, 300, "Quorvel");
   if (!window) return false;
   glfwMakeContextCurrent(window);
+  glfwSetKeyCallback(window, notePictureKey);
   return true;
 }
 
@@ -35,6 +52,12 @@ bool leftButtonDown() { return glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT
 
 // Sticky keys make a press that was released before this poll still count.
 bool escapePressed() { return glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_RELEASE; }
+
+void savePictureOnKey() {
+  if (picturePresses == 0) return;
+  --picturePresses;
+  savePicture();
+}
 
 void getMousePos(int* x, int* y) {
   double cursorX = 0.0;
