@@ -115,6 +115,7 @@ bool runFrame() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   setupCamera();
   drawScene();
+  savePictureOnKey();
   swapBuffers();
   // Input is read after the swap, so a drag shows from the next frame on;
   // so does an edited shader pair.

@@ -8,6 +8,7 @@
 #include <malloc.h>
 #endif
 
+#include "picture.h"
 #include "state.h"
 
 namespace {
@@ -29,6 +30,17 @@ void keepFreedMemory() {
 #endif
 }
 
+// As in many games and screenshot tools.
+const int kPictureKey = GLFW_KEY_F12;
+
+// Presses of the picture key whose pictures are still to be saved. Each
+// press counts once: a held key's repeats take no more pictures.
+int picturePresses = 0;
+
+void notePictureKey(GLFWwindow* /*window*/, int key, int /*scancode*/, int action, int /*mods*/) {
+  if (key == kPictureKey && action == GLFW_PRESS) ++picturePresses;
+}
+
 }  // namespace
 
 GLFWwindow* createWindow(int width, int height, const char* title) {
@@ -48,6 +60,7 @@ bool openWindow() {
   window = createWindow(400, 300, "Quorvel");
   if (!window) return false;
   glfwMakeContextCurrent(window);
+  glfwSetKeyCallback(window, notePictureKey);
   return true;
 }
 
@@ -62,6 +75,12 @@ bool leftButtonDown() { return glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT
 
 // Sticky keys make a press that was released before this poll still count.
 bool escapePressed() { return glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_RELEASE; }
+
+void savePictureOnKey() {
+  if (picturePresses == 0) return;
+  --picturePresses;
+  savePicture();
+}
 
 void getMousePos(int* x, int* y) {
   double cursorX = 0.0;

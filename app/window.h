@@ -17,6 +17,10 @@ void swapBuffers();
 bool windowOpened();
 bool leftButtonDown();
 bool escapePressed();
+// Saves the frame just drawn, before the swap shows it, for a press of the
+// picture key (F12 on the desktop) since the last frame: one picture a frame
+// until every press has its own.
+void savePictureOnKey();
 void getMousePos(int* x, int* y);
 // The drawing area in pixels.
 void getWindowSize(int* width, int* height);

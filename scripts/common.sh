@@ -8,7 +8,7 @@ build_dir=${QUORVEL_BUILD_DIR:-$repo/build}
 source_dirs=(app glsl tests bench examples)
 
 packages=(cmake g++ libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-          libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick apitrace
+          libgtest-dev libbenchmark-dev libstb-dev xvfb xauth xdotool x11-utils imagemagick apitrace
           valgrind clang-format clang-tidy pkg-config nodejs)
 
 as_root() {

@@ -151,6 +151,10 @@ bool leftButtonDown() { return glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT
 
 bool escapePressed() { return escapeSeen || glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_RELEASE; }
 
+// The page saves the canvas itself, with its "Save picture" button: a file
+// in the module's memory would reach nobody.
+void savePictureOnKey() {}
+
 // The port measures the cursor in backing-store pixels; the desktop, and so
 // the turn per pixel of a drag, in window units.
 void getMousePos(int* x, int* y) {

@@ -112,9 +112,11 @@ void AppSession::tapEscapeBetweenPolls() {
   kill(pid_, SIGCONT);
 }
 
-void AppSession::pressEscape() {
+void AppSession::pressEscape() { pressKey("Escape"); }
+
+void AppSession::pressKey(const std::string& name) {
   onWindow({"windowfocus", "--sync"});
-  xdotool({"key", "Escape"});
+  xdotool({"key", name});
 }
 
 void AppSession::requestClose() { runProcess({std::string(QUORVEL_TOOL_DIR) + "/send_close_request", windowId_}); }

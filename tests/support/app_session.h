@@ -44,6 +44,8 @@ public:
   // reach it in one poll.
   void tapEscapeBetweenPolls();
   void pressEscape();
+  // A key by its X name (xdotool's): "F12".
+  void pressKey(const std::string& name);
   // What a window manager's close button sends.
   void requestClose();
   // As Ctrl+C (SIGINT) or kill (SIGTERM) sends it.
