@@ -13,16 +13,16 @@
 // order and the load decide the ratios. Prints the figures and each engine's
 // ratios to the native program; a missed target is reported, not failed.
 //
-// Usage: node bench.mjs --dist DIR --native PATH/quorvel
+// Usage: node bench/page_bench.mjs --dist DIR --native PATH/quorvel
 // $QUORVEL_WEB_ENGINES (e.g. firefox,webkit) picks the engines.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 
-import { WebProgram, parseArguments, serveFolder } from './browser.mjs';
-import { chosenEngines, openEngine } from './engines.mjs';
-import { NativeProgram, frameRateTitle } from './native.mjs';
-import { passThroughPair, removePair } from './pairs.mjs';
-import { pause } from './timing.mjs';
+import { WebProgram, parseArguments, serveFolder } from '../tests/browser/browser.mjs';
+import { chosenEngines, openEngine } from '../tests/browser/engines.mjs';
+import { NativeProgram, frameRateTitle } from '../tests/browser/native.mjs';
+import { passThroughPair, removePair } from '../tests/browser/pairs.mjs';
+import { pause } from '../tests/browser/timing.mjs';
 
 const rounds = 5;
 // Seconds after the first title with a rate before the readings start: the
@@ -204,7 +204,7 @@ function printTables(names, results) {
 }
 
 async function main() {
-  const { dist, native } = parseArguments('bench.mjs');
+  const { dist, native } = parseArguments('page_bench.mjs');
   const names = chosenEngines();
   const passThrough = passThroughPair();
   const server = await serveFolder(dist);
