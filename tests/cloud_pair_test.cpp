@@ -89,14 +89,17 @@ void useScene() {
   ready = true;
 }
 
-// Each folder's pair, built once for the binary.
+// Each folder's pair, built once for the binary. The map is never
+// destroyed: the manager lets go of its programs at exit without freeing
+// them, as the program's does, and the map keeps them reachable for the
+// leak check.
 glShader* pairFrom(const char* folder) {
   useScene();
-  static std::map<std::string, glShader*> programs;
-  if (!programs.count(folder)) {
-    programs[folder] = loadPair(shaderSource("Quorvel.vert", folder), shaderSource("Quorvel.frag", folder));
+  static auto* programs = new std::map<std::string, glShader*>;
+  if (!programs->count(folder)) {
+    (*programs)[folder] = loadPair(shaderSource("Quorvel.vert", folder), shaderSource("Quorvel.frag", folder));
   }
-  return programs[folder];
+  return (*programs)[folder];
 }
 
 glShader* shippedPair() { return pairFrom(QUORVEL_SHADER_DIR); }

@@ -26,6 +26,6 @@ export class FrameCost {
     const frame = `${median(lengths).toFixed(1)} ms a frame (the median of the last second)`;
     if (!timer) return `${frame}; this browser offers no GPU timer (EXT_disjoint_timer_query).`;
     if (this.gpu.length === 0) return `${frame}; the GPU's time is not known yet.`;
-    return `${frame}, ${median(this.gpu.map(({ gpuMs }) => gpuMs)).toFixed(1)} ms of it on the GPU.`;
+    return `${frame}; the GPU's timer gives ${median(this.gpu.map(({ gpuMs }) => gpuMs)).toFixed(1)} ms a frame.`;
   }
 }

@@ -162,9 +162,14 @@ function frameShown(current) {
 // The GPU's time for the frames, where the browser offers a timer query: a
 // query runs from one frame's end to the next's and is read once the GPU
 // has its answer, a frame or two later. Gives the time of the latest
-// frame answered, if any.
+// frame answered, if any. The context is the program's, asked for once it
+// has made it: asked before, the canvas would make one of its own kind.
 function timeGpu(current) {
-  const { timer } = current;
+  if (current.timer === undefined) {
+    current.gl = current.canvas.getContext('webgl');
+    current.timer = current.gl.getExtension('EXT_disjoint_timer_query');
+  }
+  const { timer, gl } = current;
   if (!timer) return undefined;
   if (current.query) {
     timer.endQueryEXT(timer.TIME_ELAPSED_EXT);
@@ -172,7 +177,6 @@ function timeGpu(current) {
   }
   current.query = timer.createQueryEXT();
   timer.beginQueryEXT(timer.TIME_ELAPSED_EXT, current.query);
-  const gl = current.canvas.getContext('webgl');
   let gpuMs;
   while (current.queries.length && timer.getQueryObjectEXT(current.queries[0], timer.QUERY_RESULT_AVAILABLE_EXT)) {
     const query = current.queries.shift();
@@ -245,7 +249,6 @@ async function startRun() {
   }
   preparePair(current.instance);
   current.cost = new FrameCost();
-  current.timer = current.canvas.getContext('webgl').getExtension('EXT_disjoint_timer_query');
   current.queries = [];
   followTitle(current, frameWindow.document);
   current.poll = setInterval(() => readLog(current), logReadMs);

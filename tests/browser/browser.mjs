@@ -306,7 +306,8 @@ export class WebProgram {
     }
     return this.read(() => ({
       runs: document.querySelectorAll('#stage iframe').length,
-      contexts: [...(window.contextsMade ?? [])].filter((ref) => ref.deref()?.isContextLost() === false).length,
+      contexts: new Set([...(window.contextsMade ?? [])].map((ref) => ref.deref())
+        .filter((context) => context?.isContextLost() === false)).size,
       windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
     }));
   }

@@ -60,5 +60,6 @@ test('a frame\'s cost is the median of the last second, with the GPU\'s time whe
   for (const time of [0, 1100, 1140, 1180, 1230]) cost.add(time, time > 1100 ? 12 : undefined);
   assert.equal(cost.sentence(false), '40.0 ms a frame (the median of the last second); this browser offers no GPU ' +
                'timer (EXT_disjoint_timer_query).');
-  assert.equal(cost.sentence(true), '40.0 ms a frame (the median of the last second), 12.0 ms of it on the GPU.');
+  assert.equal(cost.sentence(true), '40.0 ms a frame (the median of the last second); the GPU\'s timer gives 12.0 ms ' +
+               'a frame.');
 });
