@@ -133,19 +133,22 @@ function buildReported(current, report) {
     deliver(current, 'build', report);
     return;
   }
-  buildDone(current);
   const { failed, text, marks } = describeBuild(report, {
     running: document.body.dataset.state === 'running',
     edited: writeEdits.awaited,
     linesAhead: current.instance?.linesAhead,
   });
+  writeEdits.awaited = false;
   for (const stage of stages) markLines(editors[stage], marks[stage] ?? []);
   $('build').classList.toggle('failed', failed);
   $('build').textContent = text;
-  writeEdits.awaited = false;
-  if (report.failure !== 'none') return;
-  builtOwn = namesOf(ownPair);
-  describePair();
+  if (report.failure === 'none') {
+    builtOwn = namesOf(ownPair);
+    describePair();
+  }
+  // Last, as it may start the build of a stage edited meanwhile, whose
+  // result the next report tells.
+  buildDone(current);
 }
 
 const namesOf = (pair) => Object.fromEntries(Object.entries(pair).map(([stage, { name, edited }]) => [stage,
