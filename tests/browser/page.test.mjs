@@ -392,7 +392,7 @@ function editorPage(engine) {
     });
 
     test('Escape in the editor does not end the run', async () => {
-      await on.web.pressEscapeIn('[data-stage="Quorvel.frag"] .cm-content');
+      await on.web.pressEscapeIn('[data-stage="Quorvel.frag"] .cm-scroller');
       // Escape on the canvas ends the run within a frame or two.
       await on.web.waitForFrames(3);
       assert.equal((await on.web.state()).state, 'running');
@@ -562,11 +562,11 @@ function restartsPage(engine) {
           removePair(pair);
         }
         await web.waitForFrames(3);
-        // The holdings are counted after a collection, or where the driver
-        // cannot force one, after garbage made to bring one on, which the
-        // memory then shows.
-        const held = await web.holdings();
+        // The memory is read first: where the driver cannot force a
+        // collection, the holdings are counted after garbage made to bring
+        // one on, hundreds of MiB that the reading would count.
         const last = await web.memory();
+        const held = await web.holdings();
         // The last window retired may still be on its way out, and without a
         // forced collection a few may wait for theirs (Firefox keeps three or
         // four, however many runs there were); thirty would be the old leak.
