@@ -24,7 +24,14 @@ export function frameLengths(times) {
 
 // The sentence for the medians of each side's frame lengths: the ratio is
 // the floor's time over the pair's, so that above 1 the pair is the faster.
-export function measuredSentence(pairLengths, floorLengths) {
+// A browser slows the frames of a picture it does not show (Firefox to one a
+// second), so frames timed while it was out of view or the page hidden say
+// nothing of the pair.
+export function measuredSentence(pairLengths, floorLengths, { unseen = false } = {}) {
+  if (unseen) {
+    return 'The picture was out of view for part of the measurement, and a browser slows what it does not show: ' +
+           'measure again with the picture in view.';
+  }
   const [pair, floor] = [median(pairLengths), median(floorLengths)];
   return `Your pair: ${pair.toFixed(1)} ms a frame, ${(floor / pair).toFixed(2)} times the floor (the pass-through ` +
          `pair, ${floor.toFixed(1)} ms a frame): medians of ${pairLengths.length} and ${floorLengths.length} frames ` +

@@ -491,6 +491,7 @@ async function measurePair() {
   const current = beginBusy();
   if (!current) return;
   $('measured').textContent = 'Measuring: the picture turns to the floor and back a few times.';
+  const sight = watchSight();
   const FS = current.instance.FS;
   const running = Object.fromEntries(stages.map((stage) => [stage, FS.readFile(stage, { encoding: 'utf8' })]));
   const lengths = { pair: [], floor: [] };
@@ -501,13 +502,34 @@ async function measurePair() {
       shown = phase;
       lengths[phase].push(...(await timedFrames(current)));
     }
-    $('measured').textContent = measuredSentence(lengths.pair, lengths.floor);
+    $('measured').textContent = measuredSentence(lengths.pair, lengths.floor, { unseen: sight.unseen });
   } catch (stopped) {
     $('measured').textContent = `The measurement stopped: ${stopped.message}.`;
   }
+  sight.stop();
   const editorsHold = Object.fromEntries(stages.map((stage) => [stage, ownPair[stage]?.text ?? running[stage]]));
   if (run === current && shown === 'floor') await buildForMeasure(current, editorsHold).catch(() => {});
   endBusy(current);
+}
+
+// Brings the picture into view and tells whether it ever left it, or the
+// page was hidden, until stopped.
+function watchSight() {
+  $('stage').scrollIntoView({ block: 'nearest' });
+  const sight = { unseen: false };
+  const observer = new IntersectionObserver(([entry]) => {
+    sight.unseen ||= !entry.isIntersecting;
+  });
+  const hidden = () => {
+    sight.unseen ||= document.hidden;
+  };
+  observer.observe($('stage'));
+  document.addEventListener('visibilitychange', hidden);
+  sight.stop = () => {
+    observer.disconnect();
+    document.removeEventListener('visibilitychange', hidden);
+  };
+  return sight;
 }
 
 async function buildForMeasure(current, pair) {

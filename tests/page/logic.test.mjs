@@ -53,6 +53,7 @@ test('"Measure" alternates the pair and the floor and compares their median fram
   assert.deepEqual(frameLengths([0, 10, 30, 40]), [10, 20, 10]);
   assert.equal(measuredSentence([20, 50, 30], [60, 60, 90, 100]), 'Your pair: 30.0 ms a frame, 2.50 times the floor ' +
                '(the pass-through pair, 75.0 ms a frame): medians of 3 and 4 frames drawn in turns.');
+  assert.match(measuredSentence([1000], [1000], { unseen: true }), /^The picture was out of view/);
 });
 
 test('a frame\'s cost is the median of the last second, with the GPU\'s time where a timer tells it', () => {
