@@ -66,7 +66,14 @@ start_in() {
   cd "$dir"
   "$@" &
   program_pid=$!
-  program_window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1)
+  program_window=''
+  # A window that goes while xdotool looks at it ends the search with an X
+  # error (Wine makes and drops windows as it starts): it searches again.
+  local deadline=$((SECONDS + 30))
+  while [ -z "$program_window" ] && [ "$SECONDS" -lt "$deadline" ] && kill -0 "$program_pid" 2>/dev/null; do
+    program_window=$(timeout $((deadline - SECONDS)) xdotool search --sync --onlyvisible --pid "$program_pid" \
+      2>/dev/null | head -n 1)
+  done
   [ -n "$program_window" ] && return 0
   echo "FAIL: no window appeared; log: $dir/logfile.txt"
   kill "$program_pid" 2>/dev/null
