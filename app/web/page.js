@@ -157,9 +157,10 @@ const namesOf = (pair) => Object.fromEntries(Object.entries(pair).map(([stage, {
 function frameShown(current) {
   if (run !== current) return;
   document.body.dataset.frames = String(++framesShown);
-  current.cost.add(performance.now(), timeGpu(current));
+  const now = performance.now();
+  current.cost.add(now, timeGpu(current));
   if (current.pictureWanted) savePictureOf(current);
-  if (current.busy) deliver(current, 'frame', performance.now());
+  if (current.busy) deliver(current, 'frame', now);
 }
 
 // The GPU's time for the frames, where the browser offers a timer query: a
@@ -171,6 +172,7 @@ function timeGpu(current) {
   if (current.timer === undefined) {
     current.gl = current.canvas.getContext('webgl');
     current.timer = current.gl.getExtension('EXT_disjoint_timer_query');
+    current.queries = [];
   }
   const { timer, gl } = current;
   if (!timer) return undefined;
@@ -252,7 +254,6 @@ async function startRun() {
   }
   preparePair(current.instance);
   current.cost = new FrameCost();
-  current.queries = [];
   followTitle(current, frameWindow.document);
   current.poll = setInterval(() => readLog(current), logReadMs);
   let status;

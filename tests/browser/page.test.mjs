@@ -5,7 +5,7 @@
 // its data-state and data-status, the frames its <body> counts, its
 // sentences.
 //
-// Usage: node --test-reporter=spec page.test.mjs --dist DIR --native PATH/quorvel
+// Usage: node --test-reporter=tap page.test.mjs --dist DIR --native PATH/quorvel
 // $QUORVEL_WEB_ENGINES (e.g. chromium,firefox) picks the engines. The
 // pictures go to a temporary folder, kept and named when a test fails, or
 // to $QUORVEL_WEB_PICTURES when set.
@@ -470,7 +470,9 @@ function numbersPage(engine) {
         for (const value of [1.2, 1.4, 1.6, 1.8]) {
           range.value = value;
           range.dispatchEvent(new Event('input'));
-          await new Promise((resolve) => setTimeout(resolve, 150));
+          // One move a frame, as a hand drags.
+          await new Promise((resolve) => new MutationObserver((_, seen) => resolve(seen.disconnect()))
+            .observe(document.body, { attributeFilter: ['data-frames'] }));
         }
         range.dispatchEvent(new Event('change'));
       });
