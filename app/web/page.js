@@ -271,9 +271,18 @@ async function startRun() {
 // in them.
 function preparePair(instance) {
   for (const stage of stages) {
-    if (stage in ownPair) instance.FS.writeFile(stage, ownPair[stage].text);
+    if (stage in ownPair) writeStage(instance.FS, stage, ownPair[stage].text);
   }
   showRunningPair();
+}
+
+// A stage is written beside its file and renamed over it, as editors save,
+// so that every write is a new file to the program: the clock of the
+// browser's file system has whole seconds, in which two writes of one size
+// would look alike and the later one would never be built.
+function writeStage(FS, stage, text) {
+  FS.writeFile(`${stage}.new`, text);
+  FS.rename(`${stage}.new`, stage);
 }
 
 function showRunningPair() {
@@ -399,7 +408,7 @@ function writeEdits(stagesEdited) {
                                                                 ownPair[stage].text);
   current.waitingStages.clear();
   if (changed.length === 0) return;
-  for (const stage of changed) FS.writeFile(stage, ownPair[stage].text);
+  for (const stage of changed) writeStage(FS, stage, ownPair[stage].text);
   current.building = setTimeout(() => buildDone(current), buildLimitMs);
   // Scripts wait for the edits' builds to be over.
   document.body.dataset.building = '';
@@ -534,7 +543,7 @@ function watchSight() {
 }
 
 async function buildForMeasure(current, pair) {
-  for (const stage of stages) current.instance.FS.writeFile(stage, pair[stage]);
+  for (const stage of stages) writeStage(current.instance.FS, stage, pair[stage]);
   const report = await nextEvent(current, 'build');
   if (report.failure !== 'none') throw new Error(`a build of the pair failed (${report.failure})`);
 }
