@@ -290,26 +290,37 @@ export class WebProgram {
   }
 
   // The runs' frames on the page, and the GL contexts and the runs' windows
-  // that are still alive after a collection. Where the driver cannot force
-  // one, the page first makes garbage enough for the engine to collect.
-  async holdings() {
+  // that are still alive after a collection, counted again after each
+  // further collection until `enough` holds of the counts or 30 s have
+  // passed: an engine may free what a page let go only after a few. Where
+  // the driver cannot force one, the page makes garbage enough for the
+  // engine to collect.
+  async holdings(enough) {
+    const deadline = Date.now() + 30000;
+    for (;;) {
+      await this.collect();
+      const held = await this.read(() => ({
+        runs: document.querySelectorAll('#stage iframe').length,
+        contexts: new Set([...(window.contextsMade ?? [])].map((ref) => ref.deref())
+          .filter((context) => context?.isContextLost() === false)).size,
+        windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
+      }));
+      if (enough(held) || Date.now() >= deadline) return held;
+    }
+  }
+
+  async collect() {
     if (!this.engine.cannot.collect) {
       await this.engine.memory();
-    } else {
-      await this.read(async () => {
-        for (let round = 0; round < 4; ++round) {
-          let garbage = Array.from({ length: 64 }, () => new ArrayBuffer(4 << 20));
-          garbage = null;
-          await new Promise((resolve) => setTimeout(resolve, 1000));
-        }
-      });
+      return;
     }
-    return this.read(() => ({
-      runs: document.querySelectorAll('#stage iframe').length,
-      contexts: new Set([...(window.contextsMade ?? [])].map((ref) => ref.deref())
-        .filter((context) => context?.isContextLost() === false)).size,
-      windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
-    }));
+    await this.read(async () => {
+      for (let round = 0; round < 4; ++round) {
+        let garbage = Array.from({ length: 64 }, () => new ArrayBuffer(4 << 20));
+        garbage = null;
+        await new Promise((resolve) => setTimeout(resolve, 1000));
+      }
+    });
   }
 
   // What the browser holds in memory once garbage is collected. Where the
