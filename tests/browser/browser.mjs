@@ -296,17 +296,18 @@ export class WebProgram {
   // the driver cannot force one, the page makes garbage enough for the
   // engine to collect.
   async holdings(enough) {
-    const deadline = Date.now() + 30000;
-    for (;;) {
+    let held;
+    await pollUntil(30000, async () => {
       await this.collect();
-      const held = await this.read(() => ({
+      held = await this.read(() => ({
         runs: document.querySelectorAll('#stage iframe').length,
         contexts: new Set([...(window.contextsMade ?? [])].map((ref) => ref.deref())
           .filter((context) => context?.isContextLost() === false)).size,
         windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
       }));
-      if (enough(held) || Date.now() >= deadline) return held;
-    }
+      return enough(held);
+    });
+    return held;
   }
 
   async collect() {

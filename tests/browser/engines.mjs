@@ -99,10 +99,8 @@ async function openFirefox(downloads, webgl) {
       'browser.download.always_ask_before_handling_new_types': false,
     },
   });
-  // Its main process is left out of the reading: over thirty restarts of a
-  // page that lets every old run go it grows by some 60 MiB, as much as the
-  // pages' own processes, which is noise enough to hide a leak; thirty runs
-  // held add 120 MiB more to the pages' processes.
+  // Its main process is left out: it grows by some 60 MiB over thirty
+  // restarts even of a page that lets every run go, noise enough to hide a leak.
   const root = browser.process().pid;
   return puppeteerEngine('firefox', browser, downloads, async () => treeMemory([root], { rootsToo: false }));
 }
