@@ -15,14 +15,14 @@
 //
 // Usage: node bench/page_bench.mjs --dist DIR --native PATH/quorvel
 // $QUORVEL_WEB_ENGINES (e.g. firefox,webkit) picks the engines.
-import { execFileSync } from 'node:child_process';
-import fs from 'node:fs';
-
-import { WebProgram, parseArguments, serveFolder } from '../tests/browser/browser.mjs';
-import { chosenEngines, openEngine } from '../tests/browser/engines.mjs';
-import { NativeProgram, frameRateTitle } from '../tests/browser/native.mjs';
-import { passThroughPair, removePair } from '../tests/browser/pairs.mjs';
-import { pause } from '../tests/browser/timing.mjs';
+import { median } from '../app/web/measure.js';
+import { chosenEngines, openEngine } from '../scripts/browser/engines.mjs';
+import { NativeProgram, frameRateTitle } from '../scripts/browser/native.mjs';
+import { passThroughPair, removePair } from '../scripts/browser/pairs.mjs';
+import { children, processTree } from '../scripts/browser/processes.mjs';
+import { serveFolder } from '../scripts/browser/serve.mjs';
+import { pause } from '../scripts/browser/timing.mjs';
+import { WebProgram, parseArguments } from '../scripts/browser/web_program.mjs';
 
 const rounds = 5;
 // Seconds after the first title with a rate before the readings start: the
@@ -34,77 +34,32 @@ const readings = 5;
 const startLimitMs = 20000;
 // Identical programs must time within this share of each other.
 const selfCheckTolerance = 0.03;
-const ticksPerSecond = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
-
-function median(values) {
-  if (values.length === 0) return undefined;
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = Math.floor(sorted.length / 2);
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-}
-
 const mean = (values) => values.reduce((sum, value) => sum + value, 0) / values.length;
-
-// Every process's parent, CPU clock ticks and minor faults, by pid.
-function processTable() {
-  const table = new Map();
-  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
-    try {
-      // The name in parentheses may hold spaces; fields count from the state,
-      // the third: parent 4, minor faults 10, user and system time 14 and 15.
-      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
-      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ').map(Number);
-      table.set(Number(pid), { parent: fields[1], faults: fields[7], ticks: fields[11] + fields[12] });
-    } catch {
-      // Ended between the listing and the read.
-    }
-  }
-  return table;
-}
-
-// The processes under `roots` and the roots themselves, with what each has
-// spent so far.
-function treeUsage(roots) {
-  const table = processTable();
-  const tree = new Set(roots);
-  for (let grown = true; grown;) {
-    grown = false;
-    for (const [pid, { parent }] of table) {
-      if (!tree.has(parent) || tree.has(pid)) continue;
-      tree.add(pid);
-      grown = true;
-    }
-  }
-  return new Map([...tree].filter((pid) => table.has(pid)).map((pid) => [pid, table.get(pid)]));
-}
 
 // What the processes spent between two looks; one that ended in between
 // drops out, one that started counts whole.
 function spent(before, after) {
-  let [ticks, faults] = [0, 0];
+  let [cpuMs, faults] = [0, 0];
   for (const [pid, now] of after) {
-    ticks += now.ticks - (before.get(pid)?.ticks ?? 0);
+    cpuMs += now.cpuMs - (before.get(pid)?.cpuMs ?? 0);
     faults += now.faults - (before.get(pid)?.faults ?? 0);
   }
-  return { cpuMs: (ticks * 1000) / ticksPerSecond, faults };
+  return { cpuMs, faults };
 }
-
-// The node process's children: an engine's are those that its opening adds.
-const children = () => [...processTable()].filter(([, { parent }]) => parent === process.pid).map(([pid]) => pid);
 
 // The case's frame rate, the median of its titles over a few seconds, and
 // its processes' CPU time and faults a frame over the same seconds. The
 // frames are counted from the titles' rates.
 async function readCase(title, roots) {
   await pause(settleSeconds * 1000);
-  const before = treeUsage(roots);
+  const before = processTree(roots);
   const start = Date.now();
   const rates = [];
   for (let i = 0; i < readings; ++i) {
     await pause(1000);
     rates.push(Number(frameRateTitle.exec(await title())?.[1] ?? 0));
   }
-  const { cpuMs, faults } = spent(before, treeUsage(roots));
+  const { cpuMs, faults } = spent(before, processTree(roots));
   const frames = (mean(rates) * (Date.now() - start)) / 1000;
   return { fps: median(rates), cpuMs: cpuMs / frames, faults: faults / frames };
 }

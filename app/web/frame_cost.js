@@ -29,3 +29,15 @@ export class FrameCost {
     return `${frame}; the GPU's timer gives ${median(this.gpu.map(({ gpuMs }) => gpuMs)).toFixed(1)} ms a frame.`;
   }
 }
+
+// Follows a run's frames and shows the sentence with each title.
+export function followFrameCost(run, show) {
+  const cost = new FrameCost();
+  let timer = false;
+  show('');
+  run.addEventListener('timer', ({ detail }) => {
+    timer = detail;
+  });
+  run.addEventListener('frame', ({ detail }) => cost.add(detail.time, detail.gpuMs));
+  run.addEventListener('title', () => show(cost.sentence(timer)));
+}

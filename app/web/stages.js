@@ -24,12 +24,15 @@ export function stagesOf(names) {
 
 // Which pair runs, in words: `own` holds the user's stages ({ name, edited }
 // by stage); `linked` says that they came with the page's address,
-// `waiting` that a linked pair waits in the editors to be run.
-export function pairSentence(own, { linked, waiting }) {
+// `waiting` that a linked pair waits in the editors to be run, and
+// `sharesPage` that a run would share the page's process.
+export function pairSentence(own, { linked, waiting, sharesPage }) {
   const stagesOwn = stages.filter((stage) => stage in own);
   if (waiting) {
+    const risk = sharesPage ? ' This browser runs a pair in the page\'s own process: one that never finishes a frame ' +
+                              'stops the page too, until you close the tab.' : '';
     return 'The pair in the editors came with the page\'s link and has not run: read it, then "Run this pair" ' +
-           `runs it. Until then ${stagesOwn.length ? 'the pair from before' : 'the shipped pair'} runs.`;
+           `runs it. Until then ${stagesOwn.length ? 'the pair from before' : 'the shipped pair'} runs.${risk}`;
   }
   if (stagesOwn.length === 0) return 'The shipped pair runs.';
   const told = stagesOwn.map((stage) => {

@@ -12,6 +12,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 import { Builder, Key } from 'selenium-webdriver';
 
+import { memoryOf, processTree } from './processes.mjs';
 import { pollUntil } from './timing.mjs';
 
 export const engineNames = ['chromium', 'firefox', 'webkit'];
@@ -71,16 +72,19 @@ async function openChromium(downloads, webgl) {
   });
   const session = await browser.target().createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  // A run's frame may live in a process of its own, as a target of its own.
   return puppeteerEngine('chromium', browser, downloads, async () => {
     let bytes = 0;
-    for (const page of await browser.pages()) {
-      const cdp = await page.createCDPSession();
+    for (const target of browser.targets()) {
+      if (!['page', 'other'].includes(target.type()) || !target.url().startsWith('http')) continue;
+      const cdp = await target.createCDPSession().catch(() => null);
+      if (!cdp) continue;
       await cdp.send('HeapProfiler.collectGarbage');
       const heap = await cdp.send('Runtime.getHeapUsage');
       bytes += heap.usedSize + (heap.backingStorageSize ?? 0);
       await cdp.detach();
     }
-    return { bytes, what: 'JS heap and array buffers of the open pages after a forced collection' };
+    return { bytes, what: 'JS heap and array buffers of the open pages and their frames after a forced collection' };
   });
 }
 
@@ -131,6 +135,7 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
   const buttons = { move: (x, y) => page.mouse.move(x, y), down: () => page.mouse.down(), up: () => page.mouse.up() };
   return {
     evaluate: (expression, ...args) => page.evaluate(expression, ...args),
+    evaluateIn: async (selector, expression) => (await (await page.$(selector)).contentFrame()).evaluate(expression),
     title: () => page.title(),
     click: (selector) => page.click(selector),
     chooseFiles: async (selector, files) => (await page.$(selector)).uploadFile(...files),
@@ -210,6 +215,14 @@ function webKitPage(browser, close) {
   const element = (selector) => browser.findElement({ css: selector });
   return {
     evaluate: (expression, ...args) => browser.executeScript(expression, ...args),
+    async evaluateIn(selector, expression) {
+      await browser.switchTo().frame(await element(selector));
+      try {
+        return await browser.executeScript(expression);
+      } finally {
+        await browser.switchTo().defaultContent();
+      }
+    },
     title: () => browser.getTitle(),
     click: async (selector) => (await element(selector)).click(),
     chooseFiles: async (selector, files) => (await element(selector)).sendKeys(files.join('\n')),
@@ -230,38 +243,10 @@ function freePort() {
   });
 }
 
-// The proportional set size of the processes under `roots`, and of the roots
-// themselves unless `rootsToo` is false: what a browser's processes hold of
-// memory, shared pages divided among those that share them.
+// What a browser's processes hold of memory, its main process left out
+// where `rootsToo` is false.
 function treeMemory(roots, { rootsToo = true } = {}) {
-  const parents = new Map();
-  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
-    try {
-      // The name in parentheses may hold spaces; the parent follows the state.
-      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
-      parents.set(Number(pid), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
-    } catch {
-      // Ended between the listing and the read.
-    }
-  }
-  const tree = new Set(roots);
-  for (let grown = true; grown;) {
-    grown = false;
-    for (const [pid, parent] of parents) {
-      if (!tree.has(parent) || tree.has(pid)) continue;
-      tree.add(pid);
-      grown = true;
-    }
-  }
-  if (!rootsToo) roots.forEach((root) => tree.delete(root));
-  let kilobytes = 0;
-  for (const pid of tree) {
-    try {
-      kilobytes += Number(/^Pss:\s+(\d+) kB/m.exec(fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'))?.[1] ?? 0);
-    } catch {
-      // Ended while being read.
-    }
-  }
+  const tree = processTree(roots, { rootsToo });
   const which = `the browser's ${tree.size} processes${rootsToo ? '' : ' under its main one'}`;
-  return { bytes: kilobytes * 1024, what: `PSS of ${which}, ${noCollection}` };
+  return { bytes: memoryOf(tree), what: `PSS of ${which}, ${noCollection}` };
 }

@@ -1,10 +1,6 @@
-// The web build in a browser: a local server for its folder, and the page
-// driven as a person would drive it, in any engine of engines.mjs, with
-// everything that went wrong on it.
-import fs from 'node:fs';
-import http from 'node:http';
-import path from 'node:path';
-
+// The page in a browser, driven as a person would drive it, in any engine of
+// engines.mjs, with everything that went wrong on it and in its runs'
+// frames.
 import { decodePicture, writePicture } from './pictures.mjs';
 import { showsFrameRate } from './native.mjs';
 import { pause, pollUntil } from './timing.mjs';
@@ -24,94 +20,51 @@ export function parseArguments(script) {
   return found;
 }
 
-// A .wasm must come as application/wasm, or the browser will not compile it
-// while it streams.
-const contentTypes = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript',
-  '.wasm': 'application/wasm',
-  '.data': 'application/octet-stream',
-  '.css': 'text/css',
-  '.png': 'image/png',
-  '.svg': 'image/svg+xml',
-  '.ico': 'image/x-icon',
-};
-
-// Serves a folder on 127.0.0.1 at a free port, with the watcher at the top
-// of its page; gives its address, the requests that failed, and a function
-// that stops the server.
-export async function serveFolder(folder) {
-  const root = path.resolve(folder);
-  const failures = [];
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-    const file = path.join(root, name.endsWith('/') ? `${name}index.html` : name);
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      // A browser asks for an icon of its own accord; a page need not have one.
-      if (name !== '/favicon.ico') failures.push(`HTTP 404 for ${name}`);
-      response.writeHead(404).end();
-      return;
-    }
-    const type = contentTypes[path.extname(file)] ?? 'application/octet-stream';
-    response.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'no-store' });
-    if (path.extname(file) === '.html') response.end(withWatcher(fs.readFileSync(file, 'utf8')));
-    else fs.createReadStream(file).pipe(response);
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { url: `http://127.0.0.1:${server.address().port}/`, failures, stop: () => server.close() };
-}
-
 // Classic WebDriver cannot run a script before the page's own, so the
 // watcher comes with the page itself, first in its head, in every engine.
-function withWatcher(html) {
+export function withWatcher(html) {
   return html.replace(/<head[^>]*>/i, (head) => `${head}<script>(${watchPage})();</script>`);
 }
 
 // Keeps every error that the program's glGetError calls return, passing
 // each on unchanged; every state that the page passes through, however
 // briefly it stays in it; and the console calls and uncaught errors, for a
-// driver that cannot read the console. Each run's frame reports to the
-// page: the frame goes when the run does.
+// driver that cannot read the console. A run's frame may come from another
+// site, so it tells the page by messages, while it is the page's.
 function watchPage() {
-  const top = window.top === window ? window : window.top;
-  top.glErrorsSeen ??= [];
+  const page = window.top === window;
+  const keep = (entry) => {
+    if (page) window.watched(entry);
+    else window.top.postMessage({ watched: entry }, '*');
+  };
+  if (page) {
+    window.glErrorsSeen = [];
+    window.consoleSeen = [];
+    window.watched = ({ glError, type, text }) => {
+      if (glError) window.glErrorsSeen.push(glError);
+      else window.consoleSeen.push({ type, text });
+    };
+    window.addEventListener('message', ({ data }) => data?.watched && window.watched(data.watched));
+  }
   for (const context of [window.WebGLRenderingContext, window.WebGL2RenderingContext]) {
     if (!context) continue;
     const getError = context.prototype.getError;
     context.prototype.getError = function () {
       const error = getError.call(this);
-      if (error !== 0) top.glErrorsSeen.push(error);
+      if (error !== 0) keep({ glError: error });
       return error;
     };
   }
-  // The frames' windows and the GL contexts made in the page and its
-  // frames, held weakly: a run's must be free to go with its frame.
-  if (top !== window) (top.framesMade ??= new Set()).add(new top.WeakRef(window));
-  const getContext = HTMLCanvasElement.prototype.getContext;
-  HTMLCanvasElement.prototype.getContext = function (...args) {
-    const context = getContext.apply(this, args);
-    if (context && args[0] === 'webgl') (top.contextsMade ??= new Set()).add(new top.WeakRef(context));
-    return context;
-  };
-  // Entries are made in the page's realm, so that it holds nothing of a
-  // frame's.
-  // A frame's loads fail as its run is retired: it reports only while it is
-  // on the page.
-  top.consoleSeen ??= [];
-  const frame = window.frameElement;
-  const note = (type, text) => {
-    if (!frame || frame.isConnected) top.consoleSeen.push(Object.assign(new top.Object(), { type, text: String(text) }));
-  };
   for (const type of ['error', 'warn', 'info', 'log']) {
     const write = console[type];
     console[type] = (...args) => {
-      note(type, args.join(' '));
+      keep({ type, text: args.join(' ') });
       write.apply(console, args);
     };
   }
-  window.addEventListener('error', (event) => note('exception', event.message));
-  window.addEventListener('unhandledrejection', (event) => note('exception', event.reason));
-  if (top !== window) return;
+  window.addEventListener('error', (event) => keep({ type: 'exception', text: String(event.message) }));
+  window.addEventListener('unhandledrejection', (event) => keep({ type: 'exception', text: String(event.reason) }));
+  if (!page) return;
   window.statesSeen = [];
   const keepState = () => {
     const { state, status = '' } = document.body?.dataset ?? {};
@@ -138,6 +91,9 @@ function problemOf({ type, text }) {
   if (type === 'error') return [`console error: ${text}`];
   return webGLWarning.test(text) ? [text] : [];
 }
+
+// The frame of the run in progress; a retiring one is hidden until it goes.
+const runFrame = '#stage iframe:not([hidden])';
 
 export class WebProgram {
   // Opens the page in the engine: `scale` is the device pixel ratio, `touch`
@@ -225,25 +181,23 @@ export class WebProgram {
   }
 
   // The canvas's place on the page in CSS pixels and its backing store: it
-  // lies in the frame of the run in progress.
+  // fills the frame of the run in progress, whose size the page offers.
   canvas() {
-    return this.read(() => {
-      const frame = document.querySelector('#stage iframe');
+    return this.read((selector) => {
+      const frame = document.querySelector(selector);
       frame.scrollIntoView({ block: 'nearest' });
-      const canvas = frame.contentDocument.getElementById('canvas');
-      const [outer, inner] = [frame.getBoundingClientRect(), canvas.getBoundingClientRect()];
-      return { x: outer.x + inner.x, y: outer.y + inner.y, width: inner.width, height: inner.height,
-               store: [canvas.width, canvas.height] };
-    });
+      const { x, y, width, height } = frame.getBoundingClientRect();
+      return { x, y, width, height, store: window.quorvel.canvasSize() };
+    }, runFrame);
   }
 
   // The canvas as the screen shows it, at the device pixel ratio.
   async shot(file) {
     // WebKit's screenshot of an element leaves out what lies outside the
     // view.
-    await this.read(() => document.querySelector('#stage iframe').scrollIntoView({ block: 'nearest' }));
+    await this.read((selector) => document.querySelector(selector).scrollIntoView({ block: 'nearest' }), runFrame);
     // The run's frame holds the canvas alone, at its size.
-    const picture = decodePicture(await this.page.shoot('#stage iframe'));
+    const picture = decodePicture(await this.page.shoot(runFrame));
     writePicture(picture, file);
     return picture;
   }
@@ -266,7 +220,9 @@ export class WebProgram {
   // The keys go to the run's frame once its canvas has the focus, as a
   // click on it gives.
   async pressEscape() {
-    await this.read(() => document.querySelector('#stage iframe').contentDocument.getElementById('canvas').focus());
+    await this.moveMouse(1, 1);
+    await this.setLeftButton(true);
+    await this.setLeftButton(false);
     await this.page.key('Escape');
   }
 
@@ -289,39 +245,10 @@ export class WebProgram {
     return this.read((id) => document.getElementById(id)?.textContent ?? '', id);
   }
 
-  // The runs' frames on the page, and the GL contexts and the runs' windows
-  // that are still alive after a collection, counted again after each
-  // further collection until `enough` holds of the counts or 30 s have
-  // passed: an engine may free what a page let go only after a few. Where
-  // the driver cannot force one, the page makes garbage enough for the
-  // engine to collect.
-  async holdings(enough) {
-    let held;
-    await pollUntil(30000, async () => {
-      await this.collect();
-      held = await this.read(() => ({
-        runs: document.querySelectorAll('#stage iframe').length,
-        contexts: new Set([...(window.contextsMade ?? [])].map((ref) => ref.deref())
-          .filter((context) => context?.isContextLost() === false)).size,
-        windows: [...(window.framesMade ?? [])].filter((ref) => ref.deref()).length,
-      }));
-      return enough(held);
-    });
-    return held;
-  }
-
-  async collect() {
-    if (!this.engine.cannot.collect) {
-      await this.engine.memory();
-      return;
-    }
-    await this.read(async () => {
-      for (let round = 0; round < 4; ++round) {
-        let garbage = Array.from({ length: 64 }, () => new ArrayBuffer(4 << 20));
-        garbage = null;
-        await new Promise((resolve) => setTimeout(resolve, 1000));
-      }
-    });
+  // The runs' frames on the page, retiring ones included: one once the
+  // last retired run has gone.
+  runsOnPage() {
+    return this.read(() => document.querySelectorAll('#stage iframe').length);
   }
 
   // What the browser holds in memory once garbage is collected. Where the
@@ -341,18 +268,23 @@ export class WebProgram {
 
   // Takes the run's GL context away as a browser would, and gives it back.
   loseContext() {
-    return this.read(() => {
-      const canvas = document.querySelector('#stage iframe').contentDocument.getElementById('canvas');
-      window.contextLoser = canvas.getContext('webgl').getExtension('WEBGL_lose_context');
+    return this.inRun(() => {
+      window.contextLoser = document.getElementById('canvas').getContext('webgl').getExtension('WEBGL_lose_context');
       window.contextLoser.loseContext();
     });
   }
 
   restoreContext() {
-    return this.read(() => {
+    return this.inRun(() => {
       window.contextLoser.restoreContext();
       delete window.contextLoser;
     });
+  }
+
+  // Runs `expression` in the frame of the run in progress, which may come
+  // from another site than the page.
+  inRun(expression) {
+    return this.page.evaluateIn(runFrame, expression);
   }
 
   // Puts `text` in place of a stage's text in its editor: everything
@@ -381,12 +313,10 @@ export class WebProgram {
     }, stage);
   }
 
-  // The whole text of a stage's editor, which draws only the lines in view:
-  // its view is found from its DOM as CodeMirror's EditorView.findFromDOM
-  // finds it.
+  // The whole text of a stage's editor, which draws only the lines in view,
+  // as the page offers it to scripts.
   editorText(stage) {
-    return this.read((stage) => document.querySelector(`[data-stage="${stage}"] .cm-content`).cmTile.root.view.state
-      .doc.toString(), stage);
+    return this.read((stage) => window.quorvel.editorText(stage), stage);
   }
 
   async pressEscapeIn(selector) {

@@ -1,0 +1,44 @@
+// A run without a browser: the page's Run with its frame played here. It
+// builds what is written a moment later (failing any stage that holds
+// "broken"), draws a frame whenever one is awaited, 100 ms apart on its
+// own clock, and keeps what it was asked, in order, in `log`.
+import { Run } from '../../app/web/run.js';
+
+export class FakeRun extends Run {
+  constructor(stages = { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' }) {
+    super();
+    this.log = [];
+    this.clock = 0;
+    this.turn = { x: 0, y: 0 };
+    this.frame = { contentWindow: {} };
+    this.origin = 'http://runs.example';
+    this.heardEvent('started', { stages });
+    this.heardEvent('title', 'Quorvel 0.1 (0.0 FPS)');
+  }
+
+  send(op, args, id) {
+    this.log.push(op === 'write' ? `write ${Object.values(args.stages).join(' + ')}` : op);
+    const answers = {
+      write: () => setTimeout(() => this.build(args.stages), 5),
+      turned: () => ({ ...this.turn }),
+      turn: () => {
+        this.turn = { x: args.x, y: args.y };
+      },
+      still: () => ({ turn: this.turn.y }),
+    };
+    const value = answers[op]?.();
+    if (id !== undefined) setImmediate(() => this.hear({ source: this.frame.contentWindow, origin: this.origin,
+      data: { from: 'quorvel-run', reply: id, value } }));
+  }
+
+  build(stages) {
+    const broken = Object.values(stages).some((text) => text.includes('broken'));
+    this.log.push(broken ? 'build failed' : 'built');
+    this.heardEvent('build', { failure: broken ? 'fragmentCompile' : 'none', messages: [], missingUniforms: [] });
+  }
+
+  next(kind, limitMs) {
+    if (kind === 'frame') setImmediate(() => this.heardEvent('frame', { time: (this.clock += 100), size: [400, 300] }));
+    return super.next(kind, limitMs);
+  }
+}

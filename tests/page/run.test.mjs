@@ -1,0 +1,82 @@
+// The features that take a run, against a run played without a browser:
+// the edits' queue, Measure's turns and a filmed turn, each as the user
+// meets them, edits made just before included.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+
+import { createEdits } from '../../app/web/edits.js';
+import { measurePair } from '../../app/web/measure.js';
+import { filmTurn } from '../../app/web/recording.js';
+import { FakeRun } from './fake_run.mjs';
+
+function editsOn(run) {
+  const said = [];
+  const edits = createEdits({ show: ({ text }) => said.push(text), building: () => {} });
+  edits.attach(run);
+  return { edits, said };
+}
+
+const floor = { 'Quorvel.vert': 'floor vertex', 'Quorvel.frag': 'floor fragment' };
+const sight = { unseen: () => false };
+
+test('edits reach the program one build at a time, each told, the newest text last', async () => {
+  const run = new FakeRun();
+  const { edits, said } = editsOn(run);
+  // Both stages typed quickly, then a number moved twice while they build.
+  edits.edited('Quorvel.vert', 'typed vertex', false);
+  edits.edited('Quorvel.frag', 'typed fragment', false);
+  await new Promise((resolve) => setTimeout(resolve, 600));
+  edits.edited('Quorvel.frag', 'moved 1', true);
+  edits.edited('Quorvel.frag', 'moved 2', true);
+  await edits.flush();
+  // The second move waits for the first one's build, and nothing waits
+  // behind it.
+  assert.deepEqual(run.log.filter((entry) => entry !== 'built'),
+    ['write typed vertex', 'write typed fragment', 'write moved 1', 'write moved 2']);
+  assert.deepEqual(said.filter((text) => text === 'Your edit draws.').length, 4);
+  assert.equal(said.at(-1), 'Your edit draws.');
+  // The same text written twice within a second is still a new write.
+  edits.edited('Quorvel.frag', 'moved 1', true);
+  await edits.flush();
+  assert.equal(run.log.at(-2), 'write moved 1');
+});
+
+test('Measure takes an edit made just before it, times both pairs in turns, and leaves the pair drawing', async () => {
+  const run = new FakeRun();
+  const { edits } = editsOn(run);
+  edits.edited('Quorvel.frag', 'edited fragment', false);
+  const said = await measurePair(run, { floor, flush: edits.flush, sight });
+  assert.match(said, /^Your pair: 100\.0 ms a frame, 1\.00 times the floor/);
+  const writes = run.log.filter((entry) => entry.startsWith('write'));
+  assert.deepEqual(writes, ['write edited fragment', 'write floor vertex + floor fragment',
+    'write shipped vertex + edited fragment', 'write floor vertex + floor fragment',
+    'write shipped vertex + edited fragment']);
+  assert.equal(run.holder, null);
+});
+
+test('Measure after an edit that failed puts back the pair that drew, then the user\'s text', async () => {
+  const run = new FakeRun();
+  const { edits } = editsOn(run);
+  edits.edited('Quorvel.frag', 'broken fragment', true);
+  await edits.flush();
+  await measurePair(run, { floor, flush: edits.flush, sight });
+  await edits.flush();
+  const writes = run.log.filter((entry) => entry.startsWith('write'));
+  assert.deepEqual(writes.slice(-3), ['write floor vertex + floor fragment', 'write shipped vertex + shipped fragment',
+    'write broken fragment']);
+  assert.deepEqual(run.good, { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' });
+});
+
+test('a filmed turn is one frame at each exact step, from the turn the cloud stood at and back to it', async () => {
+  const run = new FakeRun();
+  const { edits } = editsOn(run);
+  run.turn = { x: 10, y: 20 };
+  edits.edited('Quorvel.frag', 'edited fragment', false);
+  const frames = [];
+  const sink = { add: (still, step) => frames.push([step, still.turn]), finish: () => 'film' };
+  const film = await filmTurn(run, { plan: [0, 120, 240], sink, progress: () => {}, flush: edits.flush });
+  assert.equal(film, 'film');
+  assert.deepEqual(frames, [[0, 20], [1, 140], [2, 260]]);
+  assert.equal(run.log.find((entry) => entry.startsWith('write')), 'write edited fragment');
+  assert.deepEqual([run.turn, run.holder], [{ x: 10, y: 20 }, null]);
+});
