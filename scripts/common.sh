@@ -104,6 +104,15 @@ wait_for_end() {
   wait "$pid"
 }
 
+# A folder's npm modules as its lock file pins them, installed again only
+# when the lock file is newer. No install script runs, so nothing downloads
+# a browser.
+npm_modules() {
+  command -v npm >/dev/null || ensure_packages --no-install-recommends npm
+  [ "$1/node_modules/.package-lock.json" -nt "$1/package-lock.json" ] ||
+    PUPPETEER_SKIP_DOWNLOAD=1 npm ci --prefix "$1" --ignore-scripts --no-audit --no-fund >/dev/null
+}
+
 # apt-get source reads deb-src entries: the machine's own Debian entries,
 # typed deb-src (Debian 12's file, or the one-line list of older images).
 enable_source_packages() {
