@@ -34,6 +34,12 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
+# The project's version, as CMake's project() states it: every artefact's
+# name, the page's footer and the changelog take it from there.
+project_version() {
+  sed -n 's/^project(Quorvel VERSION \([0-9.]*\) .*/\1/p' "$repo/CMakeLists.txt"
+}
+
 configure_project() {
   cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE="${QUORVEL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 }
@@ -96,4 +102,121 @@ wait_for_end() {
     return 124
   fi
   wait "$pid"
+}
+
+# A folder's npm modules as its lock file pins them, installed again only
+# when the lock file is newer. No install script runs, so nothing downloads
+# a browser.
+npm_modules() {
+  command -v npm >/dev/null || ensure_packages --no-install-recommends npm
+  [ "$1/node_modules/.package-lock.json" -nt "$1/package-lock.json" ] ||
+    PUPPETEER_SKIP_DOWNLOAD=1 npm ci --prefix "$1" --ignore-scripts --no-audit --no-fund >/dev/null
+}
+
+# apt-get source reads deb-src entries: the machine's own Debian entries,
+# typed deb-src (Debian 12's file, or the one-line list of older images).
+enable_source_packages() {
+  apt-cache showsrc glfw3 >/dev/null 2>&1 && return 0
+  local sources=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$sources" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$sources" | as_root tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | as_root tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  fi
+  as_root apt-get update -qq
+}
+
+# Builds Debian's source packages once into CACHE, which later runs reuse,
+# each into a prefix of its own (CACHE/PACKAGE, so that whatever a program
+# takes from there names its package), and sets dependency_prefixes to them
+# as a CMake list. The caller's build_dependency PACKAGE SOURCE PREFIX builds
+# one; everything is built again when STAMP, the caller's account of how it
+# builds, changes. Only the upstream sources are fetched, which is all the
+# builds need.
+build_source_packages() {
+  local cache=$1 stamp=$2 package source
+  shift 2
+  dependency_prefixes=$(IFS=';' && echo "${*/#/$cache/}")
+  [ "$(cat "$cache/stamp" 2>/dev/null)" = "$stamp" ] && return 0
+  echo "== Building $* into $cache"
+  ensure_packages --no-install-recommends dpkg-dev
+  enable_source_packages
+  rm -rf "$cache"
+  mkdir -p "$cache/src"
+  # As root, apt-get warns that its download user cannot write here.
+  (cd "$cache/src" && apt-get source --tar-only -qq "$@" >/dev/null 2> >(grep -v unsandboxed >&2))
+  for package; do
+    source=$cache/src/$package
+    mkdir "$source"
+    tar -xf "$cache/src/${package}_"*.orig.tar.* -C "$source" --strip-components=1
+    build_dependency "$package" "$source" "$cache/$package"
+  done
+  rm -rf "$cache/src"
+  echo "$stamp" >"$cache/stamp"
+}
+
+# A dependency's own CMake build, static and optimised, installed into PREFIX.
+cmake_dependency() {
+  local source=$1 prefix=$2
+  shift 2
+  cmake -S "$source" -B "$source/build-static" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+  cmake --build "$source/build-static" -j"$(nproc)" >/dev/null
+  cmake --install "$source/build-static" >/dev/null
+}
+
+# The checks of a package: each check says what it found and every one runs,
+# whichever fails; figures collects what the run measured.
+check() {
+  local function=$1 what=$2
+  shift 2
+  if "$function" "$@"; then
+    echo "ok: $what"
+  else
+    echo "FAIL: $what"
+    failures=$((failures + 1))
+  fi
+  cd "$repo"
+}
+
+seconds_since() { awk -v now="$EPOCHREALTIME" -v then="$1" 'BEGIN { printf "%.1f", now - then }'; }
+
+# Starts a program in a folder, waits for the frame-rate title, lets it draw,
+# keeps its title and a screenshot in the folder and quits with Escape; the
+# status is the program's. The title shows once a second, so after 3 s the
+# rate is of whole seconds of drawing.
+run_and_escape() {
+  local dir=$1 started=$EPOCHREALTIME
+  shift
+  start_in "$dir" "$@" || return 1
+  echo "$(seconds_since "$started")" >"$dir/window-after"
+  wait_for_title || return 1
+  sleep 3
+  xdotool getwindowname "$program_window" >"$dir/title"
+  import -window "$program_window" "$dir/screenshot.png"
+  xdotool windowfocus --sync "$program_window" key Escape
+  wait_for_end "$program_pid" 20
+}
+
+wait_for_title() {
+  local tries
+  for tries in $(seq 100); do
+    [[ $(xdotool getwindowname "$program_window") =~ ^Quorvel\ [0-9.]+\ \([0-9]+\.[0-9]\ FPS\)$ ]] && return 0
+    sleep 0.2
+  done
+  echo "no frame rate in the title: $(xdotool getwindowname "$program_window")"
+  kill "$program_pid"
+  return 1
+}
+
+# Two screenshots of the same size, at most a few levels of 255 apart in any
+# channel of any pixel (compare alone would look for the smaller picture
+# inside the larger).
+same_picture() {
+  local native=$1 other=$2 error
+  [ "$(identify -format %wx%h "$native")" = "$(identify -format %wx%h "$other")" ] ||
+    { identify "$native" "$other"; return 1; }
+  error=$(compare -metric PAE "$native" "$other" null: 2>&1)
+  figures+=("screenshot, peak difference from the native one: $error")
+  awk -v error="$error" 'BEGIN { split(error, part, /[()]/); exit !(part[2] != "" && part[2] * 255 <= 3) }'
 }

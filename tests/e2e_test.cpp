@@ -31,6 +31,8 @@ TEST(NormalRun, TheTitleShowsAFrameRateOnceASecond) {
   std::smatch rate;
   std::string title = app.title();
   ASSERT_TRUE(std::regex_match(title, rate, std::regex(R"(Quorvel 0\.1 \((\d+\.\d) FPS\))"))) << title;
+  // The title's text is fixed; the release takes its version from CMake's project().
+  EXPECT_EQ(title.rfind("Quorvel " QUORVEL_VERSION " (", 0), 0u) << "CMake's project version is " QUORVEL_VERSION;
   EXPECT_GT(std::stod(rate[1]), 0.0) << title;
   app.pressEscape();
   expectEndedWith(app.waitForEnd(), 0);
