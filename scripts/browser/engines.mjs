@@ -21,7 +21,7 @@ const noCollection = 'its driver has no forced collection';
 // What each engine's driver cannot do, and why: a test that needs it is
 // skipped with the reason.
 export const cannot = {
-  chromium: {},
+  chromium: { pixelRatio: 'its driver changes the ratio of the page alone, and a run\'s frame lives in a process of its own' },
   firefox: { collect: noCollection },
   webkit: {
     touch: 'WebKitGTK gives a page no touch events without a touch screen, and the driver\'s touch pointer none',
@@ -49,9 +49,11 @@ export function openEngine(name, { webgl = true } = {}) {
 
 // Software WebGL through SwiftShader (so no --disable-gpu), no throttling of
 // a page that nobody looks at, and none of the browser's own network
-// traffic, which a machine without a way out refuses.
-async function openChromium(downloads, webgl) {
-  const browser = await puppeteer.launch({
+// traffic, which a machine without a way out refuses. The driver's pixel
+// ratio reaches the page but not a run's frame, which lives in a process
+// of its own: a page at another ratio gets a browser started at it.
+function launchChromium(downloads, webgl, scale) {
+  return puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: [
@@ -67,15 +69,28 @@ async function openChromium(downloads, webgl) {
       '--disable-sync',
       '--disable-quic',
       '--no-first-run',
+      `--force-device-scale-factor=${scale}`,
       ...(webgl ? [] : ['--disable-3d-apis']),
     ],
   });
-  const session = await browser.target().createCDPSession();
-  await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-  // A run's frame may live in a process of its own, as a target of its own.
-  return puppeteerEngine('chromium', browser, downloads, async () => {
+}
+
+async function openChromium(downloads, webgl) {
+  const browsers = new Map();
+  const browserAt = async (scale) => {
+    if (!browsers.has(scale)) {
+      const browser = await launchChromium(downloads, webgl, scale);
+      const session = await browser.target().createCDPSession();
+      await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+      browsers.set(scale, browser);
+    }
+    return browsers.get(scale);
+  };
+  const main = await browserAt(1);
+  // A run's frame lives in a process of its own, as a target of its own.
+  const memory = async () => {
     let bytes = 0;
-    for (const target of browser.targets()) {
+    for (const target of main.targets()) {
       if (!['page', 'other'].includes(target.type()) || !target.url().startsWith('http')) continue;
       const cdp = await target.createCDPSession().catch(() => null);
       if (!cdp) continue;
@@ -85,7 +100,15 @@ async function openChromium(downloads, webgl) {
       await cdp.detach();
     }
     return { bytes, what: 'JS heap and array buffers of the open pages and their frames after a forced collection' };
-  });
+  };
+  return {
+    ...puppeteerEngine('chromium', main, downloads, memory),
+    open: async (url, options = {}) => puppeteerPage(await browserAt(options.scale ?? 1), url, options),
+    async close() {
+      for (const browser of browsers.values()) await browser.close();
+      fs.rmSync(downloads, { recursive: true, force: true });
+    },
+  };
 }
 
 async function openFirefox(downloads, webgl) {

@@ -176,6 +176,11 @@ export class WebProgram {
     });
   }
 
+  // Waits until the edits written to the program have been built.
+  editsBuilt(limitMs = 30000) {
+    return pollUntil(limitMs, () => this.read(() => !('building' in document.body.dataset)));
+  }
+
   log() {
     return this.read(() => document.getElementById('log')?.textContent ?? '');
   }

@@ -17,6 +17,8 @@ import { after, before, describe, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
 import { deflateRawSync } from 'node:zlib';
 
+import { linkFor, pairOf } from '../../app/web/link.js';
+import { stages } from '../../app/web/stages.js';
 import { cannot, chosenEngines, openEngine } from '../../scripts/browser/engines.mjs';
 import { NativeProgram } from '../../scripts/browser/native.mjs';
 import {
@@ -169,6 +171,14 @@ for (const name of chosenEngines()) {
         before(async () => {
           on.web = await WebProgram.open(engine.driver, options.url ?? server.url, options);
         });
+        // A test that needs the shipped pair drawing at rest makes it so,
+        // whatever the test before it left.
+        on.shipped = async () => {
+          const before = await on.web.statesSoFar();
+          await on.web.click('shipped');
+          assert.ok(await on.web.running(before), 'the shipped pair does not run');
+          await on.web.waitForFrames(3);
+        };
         after(async () => {
           if (!on.web) return;
           engine.problems.push(...(await on.web.allProblems()));
@@ -242,7 +252,7 @@ function mainPage(engine) {
     });
 
     test('the canvas at rest, then during and after a drag, draws as the native window', async (t) => {
-      await on.web.waitForFrames(3);
+      await on.shipped();
       expectPicture(t, 'at rest', await on.web.shot(engine.picture('page-rest')), reference.rest);
       await dragPage(on.web, async () => {
         const during = await on.web.shot(engine.picture('page-during-drag'));
@@ -252,6 +262,7 @@ function mainPage(engine) {
     });
 
     test('the log on the page is the native log, while the program runs and after Escape', async (t) => {
+      await on.shipped();
       expectNativeLog(t, await on.web.log());
       const before = await on.web.statesSoFar();
       await on.web.pressEscape();
@@ -267,8 +278,12 @@ function mainPage(engine) {
     });
 
     test('the ended run offers to start again, and does', async () => {
+      await on.shipped();
+      let before = await on.web.statesSoFar();
+      await on.web.pressEscape();
+      await expectEnded(on.web, 0, before);
       assert.ok(await on.web.read(() => !document.getElementById('restart').hidden), 'no button shown');
-      const before = await on.web.statesSoFar();
+      before = await on.web.statesSoFar();
       await on.web.click('restart');
       assert.ok(await on.web.running(before, titleLimitMs));
     });
@@ -352,22 +367,29 @@ function touchPage(engine) {
 function editorPage(engine) {
   const pair = Object.fromEntries(ownPair.map((file) => [path.basename(file), fs.readFileSync(file, 'utf8')]));
   const says = (web, text) => pollUntil(15000, async () => (await web.says('build')).includes(text));
-  const state = {};
+  // The user's own pair runs, chosen as files.
+  const ownPairRuns = async (web) => {
+    const before = await web.statesSoFar();
+    await web.choosePair(ownPair);
+    assert.ok(await web.running(before), 'the pair of one\'s own does not run');
+    await web.waitForFrames(3);
+  };
   engine.page('the editor', {}, (on) => {
     test('the editors hold the running pair, and a typed pair draws as the native program draws it', async (t) => {
-      assert.ok(await on.web.running(0));
+      await on.shipped();
       const shown = await on.web.read(() => [...document.querySelectorAll('[data-stage] .cm-content')]
         .map((e) => e.innerText));
       assert.ok(shown[0].includes('uniform') && shown[1].includes('gl_FragColor'), 'the shipped pair is not shown');
       await on.web.typeInEditor('Quorvel.vert', pair['Quorvel.vert']);
       await on.web.typeInEditor('Quorvel.frag', pair['Quorvel.frag']);
-      assert.ok(await says(on.web, 'Your edit draws.'), await on.web.says('build'));
+      await on.web.editsBuilt();
+      assert.match(await on.web.says('build'), /^Your edit draws\./);
       await on.web.waitForFrames(3);
-      state.edited = await on.web.shot(engine.picture('edited'));
-      expectPicture(t, 'typed pair', state.edited, reference.ownPair);
+      expectPicture(t, 'typed pair', await on.web.shot(engine.picture('edited')), reference.ownPair);
     });
 
     test('"Measure" times the pair against the floor in turns, and the pair draws again after', async (t) => {
+      await ownPairRuns(on.web);
       await on.web.click('measure');
       const said = await pollUntil(120000, async () => {
         const text = await on.web.says('measured');
@@ -381,18 +403,20 @@ function editorPage(engine) {
     });
 
     test('a typed error is marked on its line and the last good picture stays', async (t) => {
+      await ownPairRuns(on.web);
       const broken = `${pair['Quorvel.frag']}\nvoid broken() {\n  gl_FragColor = notDeclared;\n}\n`;
       const brokenLine = broken.split('\n').findIndex((line) => line.includes('notDeclared')) + 1;
       await on.web.typeInEditor('Quorvel.frag', broken);
       assert.ok(await says(on.web, 'does not compile'), await on.web.says('build'));
       const marked = await on.web.markedLines('Quorvel.frag');
-      const kept = difference(await on.web.shot(engine.picture('edit-broken')), state.edited);
+      const kept = difference(await on.web.shot(engine.picture('edit-broken')), reference.ownPair);
       t.diagnostic(`marked lines ${JSON.stringify(marked)}; "${await on.web.says('build')}"; ${kept.text}`);
       assert.ok(marked.includes(brokenLine) && kept.peak <= limits.peak, `the error is on ${brokenLine}`);
       assert.equal((await on.web.state()).state, 'running');
     });
 
     test('Escape in the editor does not end the run', async () => {
+      await on.shipped();
       await on.web.pressEscapeIn('[data-stage="Quorvel.frag"] .cm-scroller');
       // Escape on the canvas ends the run within a frame or two.
       await on.web.waitForFrames(3);
@@ -400,31 +424,41 @@ function editorPage(engine) {
     });
 
     test('"Share this pair" puts the pair into the address', async (t) => {
-      await on.web.typeInEditor('Quorvel.frag', pair['Quorvel.frag']);
-      assert.ok(await says(on.web, 'Your edit draws.'), await on.web.says('build'));
+      await ownPairRuns(on.web);
       await on.web.click('share');
-      state.link = await pollUntil(5000, () => on.web.read(() => (location.hash.startsWith('#pair=') ? location.href
+      const hash = await pollUntil(5000, () => on.web.read(() => (location.hash.startsWith('#pair=') ? location.hash
         : '')));
-      t.diagnostic(`${state.link.length} characters`);
-      assert.ok(state.link);
+      t.diagnostic(`${hash.length} characters`);
+      assert.deepEqual(await pairOf(hash, stages), { pair });
     });
   });
 
-  engine.page('a shared link', { get url() { return state.link; } }, (on) => {
+  // The link as "Share this pair" makes it, made here.
+  const link = { url: '' };
+  before(async () => {
+    link.url = server.url + (await linkFor(pair)).hash;
+  });
+  engine.page('a shared link', { get url() { return link.url; } }, (on) => {
+    // The linked pair that waits runs.
+    const runLinked = async () => {
+      const before = await on.web.statesSoFar();
+      await on.web.click('run-linked');
+      assert.ok(await on.web.running(before), 'the linked pair does not run');
+    };
+
     test('its pair waits in the editors for "Run this pair", then draws', async (t) => {
       assert.ok(await on.web.running(0), 'the shipped pair does not run');
       const [waits, shown] = await on.web.read(() => [!document.getElementById('run-linked').hidden,
-        document.querySelector('[data-stage="Quorvel.vert"] .cm-content').innerText]);
-      assert.ok(waits && shown.includes(pair['Quorvel.vert'].split('\n')[0]), 'no linked pair waits');
-      const before = await on.web.statesSoFar();
-      await on.web.click('run-linked');
-      assert.ok(await on.web.running(before));
+        window.quorvel.editorText('Quorvel.vert')]);
+      assert.ok(waits && shown === pair['Quorvel.vert'], 'no linked pair waits');
+      await runLinked();
       await on.web.waitForFrames(3);
       expectPicture(t, 'linked pair', await on.web.shot(engine.picture('linked')), reference.ownPair);
       assert.match(await on.web.says('pairs'), /not the shipped one/);
     });
 
     test('the page follows its address: the shipped pair without a link, the link\'s pair on Back', async (t) => {
+      if (await on.web.read(() => !document.getElementById('run-linked').hidden)) await runLinked();
       const before = await on.web.statesSoFar();
       await on.web.read(() => {
         location.hash = '';
