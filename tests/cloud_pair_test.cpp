@@ -20,6 +20,7 @@
 #include <string>
 
 #include "cloud_figures.h"
+#include "controls.h"
 #include "gl_context.h"
 #include "process.h"
 #include "scene.h"
@@ -112,21 +113,6 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Pairs, EveryPair, ::testing::ValuesIn(kPairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The angles and the matrix as a drag to these angles leaves them.
-void turnVolume(float angleXDegrees, float angleYDegrees) {
-  angleX = angleXDegrees;
-  angleY = angleYDegrees;
-  float a = -angleX * degToRad;
-  float b = -angleY * degToRad;
-  float ca = std::cos(a);
-  float sa = std::sin(a);
-  float cb = std::cos(b);
-  float sb = std::sin(b);
-  // Ry(b) * Rx(a), column by column.
-  float m[16] = {cb, 0, -sb, 0, sa * sb, ca, sa * cb, 0, ca * sb, -sa, ca * cb, 0, 0, 0, 0, 1};
-  std::copy(m, m + 16, rotationMatrix);
-}
-
 // What the frame just drawn left in the window.
 Picture readFrame() {
   int width = 0;
@@ -160,7 +146,7 @@ TEST_P(EveryPair, EveryUniformTheSceneSetsIsActive) {
 TEST_P(EveryPair, FramesAtRestAndInTheDragPreviewLeaveTheLogEmpty) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
-  turnVolume(20, 30);
+  setTurn(20, 30);
   while (glGetError() != GL_NO_ERROR) {
   }
   LogCapture log;
@@ -220,7 +206,7 @@ double farthestCloud(float turnX, float turnY, bool dragFrame) {
                replaced(shaderSource("Quorvel.frag"), "gl_FragColor = vec4(1.0 - exp(-EXPOSURE * light), opacity);",
                         "gl_FragColor = vec4(density > 0.0 ? length(volumePoint) / 3.0 : 0.0);"));
   if (!probe) return -1.0;
-  turnVolume(turnX, turnY);
+  setTurn(turnX, turnY);
   glBlendEquation(GL_MAX);
   glDisable(GL_DEPTH_TEST);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -275,7 +261,7 @@ TEST_P(EveryPair, CullingRemovesNoCloud) {
     float tilt = std::acos(1.0f - 2.0f * (step + 0.5f) / turns) / degToRad - 90.0f;
     float heading = std::fmod(step * 137.508f, 360.0f);
     for (bool dragFrame : {false, true}) {
-      turnVolume(tilt, heading);
+      setTurn(tilt, heading);
       Picture culled = drawFrame(culling, dragFrame);
       Picture full = drawFrame(reference, dragFrame);
       largest = std::max(largest, compare(culled, full).largest);
@@ -292,7 +278,7 @@ TEST_P(EveryPair, SliceBuffersDrawTheSamePictureAsImmediateMode) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : kTurns) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     Picture immediate = drawFrame(program, false);
     // The uniforms of that frame stay with the program.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -348,7 +334,7 @@ TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
   glShader* program = shippedPair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : kTurns) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     LightBalance balance = lightBalance(drawFrame(program, false));
     ASSERT_GT(balance.cloudPixels, 5000) << turn[0] << ", " << turn[1];
     EXPECT_LT(balance.right + balance.down, -2.0)
@@ -385,7 +371,7 @@ TEST(CloudPicture, TheDragPreviewKeepsTheOutlineAndTheLightWithoutTheFineDetail)
   glShader* program = shippedPair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : {kTurns[0], kTurns[4]}) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     Picture rest = drawFrame(program, false);
     Picture preview = drawFrame(program, true);
     EXPECT_GT(cloudShare(preview), 0.08);
