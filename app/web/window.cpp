@@ -11,6 +11,7 @@
 #include <string>
 
 #include "state.h"
+#include "web/page_settings.h"
 
 // Set by the page (the module's closeRequested) to end the run as a closed
 // window does, before it starts another.
@@ -180,6 +181,7 @@ void getWindowSize(int* width, int* height) { emscripten_get_canvas_element_size
 // failure, stage (the file, or null), log, messages: [{ line (or null),
 // severity, text }], missingUniforms }.
 void reportBuild(const BuildReport& report) {
+  notePairBuilt();
   val onBuild = val::module_property("onBuild");
   if (onBuild.isUndefined()) return;
   val shown = val::object();
