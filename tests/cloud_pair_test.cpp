@@ -35,11 +35,13 @@ namespace {
 const float kTurns[][2] = {{0, 0}, {0, 90}, {0, 180}, {90, 0}, {45, 45}, {-60, 135}};
 
 // The pairs that the checks of any pair run on, by folder.
+// The starter takes the page's clock; the shipped pair stands still.
 struct PairFolder {
   const char* name;
   const char* folder;
+  bool clocked;
 };
-const PairFolder kPairs[] = {{"shipped", QUORVEL_SHADER_DIR}, {"starter", QUORVEL_STARTER_DIR}};
+const PairFolder kPairs[] = {{"shipped", QUORVEL_SHADER_DIR, false}, {"starter", QUORVEL_STARTER_DIR, true}};
 
 // Names the pair in test listings instead of dumping its bytes.
 void PrintTo(const PairFolder& pair, std::ostream* out) { *out << pair.name; }
@@ -134,6 +136,7 @@ TEST_P(EveryPair, EveryUniformTheSceneSetsIsActive) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
   for (const char* name : kSceneUniforms) EXPECT_GE(glGetUniformLocation(program->handle, name), 0) << name;
+  EXPECT_EQ(program->hasUniform(kTime), GetParam().clocked);
   // Set by a parent test whose GL should take shading language 1.10 only.
   if (std::getenv("QUORVEL_GLSL_110_ONLY")) {
     aVertexShader newer;
@@ -243,10 +246,20 @@ TEST(CloudPicture, TheCloudEndsWellInsideTheVolumeAtEveryTurn) {
   }
 }
 
+// The page's clock, for a pair that declares one; the desktop gives none.
+void setClock(glShader* program, float seconds) {
+  if (!program->hasUniform(kTime)) return;
+  program->bind();
+  program->setUniform1f(kTime, seconds);
+  program->unbind();
+}
+
 // A pair culls what cannot show: vertices whose triangles hold no cloud,
 // and the fragments past its bound. Its own switch turns both off for a
 // reference that follows every other change to the pair; over many turns
 // the frames must agree up to rounding, or a cull has cut off some cloud.
+// A pair that drifts on the page's clock is seen at another time at each
+// turn, over minutes.
 TEST_P(EveryPair, CullingRemovesNoCloud) {
   glShader* culling = pair();
   glShader* reference = loadPair(defining(shaderSource("Quorvel.vert", GetParam().folder), "SHADE_EVERY_FRAGMENT"),
@@ -260,6 +273,8 @@ TEST_P(EveryPair, CullingRemovesNoCloud) {
     float step = static_cast<float>(i);
     float tilt = std::acos(1.0f - 2.0f * (step + 0.5f) / turns) / degToRad - 90.0f;
     float heading = std::fmod(step * 137.508f, 360.0f);
+    setClock(culling, step * 13.0f);
+    setClock(reference, step * 13.0f);
     for (bool dragFrame : {false, true}) {
       setTurn(tilt, heading);
       Picture culled = drawFrame(culling, dragFrame);
