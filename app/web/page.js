@@ -15,8 +15,8 @@ import { numberChange, slidersOf } from './numbers.js';
 import { presetsFor } from './presets.js';
 import { ArrayBufferTarget, Muxer } from 'webm-muxer';
 import { pairSentence, stages, stagesOf } from './stages.js';
-import floorFragment from '../../bench/pass-through-pair/Quorvel.frag';
-import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
+import floorFragment from '../../shaders/floor/Quorvel.frag';
+import floorVertex from '../../shaders/floor/Quorvel.vert';
 
 const $ = (id) => document.getElementById(id);
 // A pause this long in typing rebuilds the pair.
@@ -484,9 +484,7 @@ function savePictureOf(current) {
 
 // ---- How fast the pair is -------------------------------------------------
 
-// The floor as WebGL takes it: no #version line.
-const floorPair = Object.fromEntries([['Quorvel.vert', floorVertex], ['Quorvel.frag', floorFragment]]
-  .map(([stage, text]) => [stage, text.replace(/^#version .*\n/, '')]));
+const floorPair = { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment };
 const measureRounds = 3;
 // Each phase leaves out its first frames after a build, then takes at least
 // this many and this long.
