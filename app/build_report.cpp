@@ -130,3 +130,8 @@ std::vector<CompilerMessage> compilerMessages(const std::string& log) {
   }
   return messages;
 }
+
+std::vector<CompilerMessage> onAuthorsLines(std::vector<CompilerMessage> messages, int linesAhead) {
+  for (CompilerMessage& message : messages) message.line = message.line > linesAhead ? message.line - linesAhead : 0;
+  return messages;
+}

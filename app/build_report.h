@@ -45,5 +45,10 @@ const char* failedFile(glLoadFailure failure);
 // `ERROR: 0:12: ...` (ANGLE and others), `0(12) : error C0000: ...`
 // (NVIDIA); a line in none of them is not a message.
 std::vector<CompilerMessage> compilerMessages(const std::string& log);
+// The messages on the lines of the stage as its author wrote it, where
+// `linesAhead` lines went before its text on the way to the GL (the
+// browser's GL emulation declares there what the stage uses): a line among
+// those names none of the author's, and becomes 0.
+std::vector<CompilerMessage> onAuthorsLines(std::vector<CompilerMessage> messages, int linesAhead);
 
 #endif

@@ -25,9 +25,12 @@ void updateRotation() {
   lastMouseX = x;
   int dy = y - lastMouseY;
   lastMouseY = y;
-  angleY += static_cast<float>(dx) * mouseSpeed;
-  angleX += static_cast<float>(dy) * mouseSpeed;
+  setTurn(angleX + static_cast<float>(dy) * mouseSpeed, angleY + static_cast<float>(dx) * mouseSpeed);
+}
 
+void setTurn(float degreesX, float degreesY) {
+  angleX = degreesX;
+  angleY = degreesY;
   // Ry(b) * Rx(a): the inverse of the turn Rx(angleX) * Ry(angleY) that the
   // axes get. The elements not written keep their identity values.
   float b = -angleY * degToRad;

@@ -17,7 +17,7 @@ void initGLState() {
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glClearColor(0.2f, 0.2f, 0.8f, 0.0f);
+  glClearColor(skyColour[0], skyColour[1], skyColour[2], 0.0f);
 }
 
 void setupCamera() {
@@ -58,7 +58,7 @@ void setCloudUniforms() {
   cloudShader->setUniform4f(kRotCol1, m[4], m[5], m[6], m[7]);
   cloudShader->setUniform4f(kRotCol2, m[8], m[9], m[10], m[11]);
   cloudShader->setUniform4f(kRotCol3, m[12], m[13], m[14], m[15]);
-  cloudShader->setUniform3f(kLightPos, -1.0f, 1.0f, -1.0f);
+  cloudShader->setUniform3f(kLightPos, lightPosition[0], lightPosition[1], lightPosition[2]);
 }
 
 }  // namespace

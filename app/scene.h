@@ -17,6 +17,10 @@ constexpr char kZPosition[] = "zPosition";
 // kZPosition once a slice.
 constexpr const char* kSceneUniforms[] = {kUseNoise, kPermTexture, kGradTexture, kRotCol0,  kRotCol1,
                                           kRotCol2,  kRotCol3,     kLightPos,    kZPosition};
+// The uniform that a pair declares to be given the page's clock, in
+// seconds. The browser's platform layer sets it, never the scene: a pair
+// without it is told nothing, and the desktop gives no clock.
+constexpr char kTime[] = "time";
 
 // The volume that drawScene slices: kSliceCount slices of kGridSize by
 // kGridSize points, spread evenly over a cube of side kVolumeExtent. The
@@ -27,7 +31,7 @@ constexpr int kGridSize = 32;
 constexpr float kVolumeExtent = 3.0f;
 
 // The fixed GL state the scene is drawn with: blending back to front over a
-// blue sky, depth test and back-face culling.
+// the sky (skyColour), depth test and back-face culling.
 void initGLState();
 // Viewport from the window size, 45-degree perspective, eye at (0, 0, 3).
 void setupCamera();

@@ -10,6 +10,8 @@ float rotationMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 float angleX = 0.0f;
 float angleY = 0.0f;
 float mouseSpeed = 0.2f;
+float lightPosition[3] = {-1.0f, 1.0f, -1.0f};
+float skyColour[3] = {0.2f, 0.2f, 0.8f};
 
 int lastMouseX = 0;
 int lastMouseY = 0;

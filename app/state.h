@@ -26,6 +26,12 @@ extern float angleY;      // degrees, driven by horizontal mouse motion
 extern float mouseSpeed;  // degrees per pixel
 extern float degToRad;
 
+// Toward the sun, as the cloud shaders get it (lightPos), and the sky's
+// colour (red, green, blue) that each frame is cleared to: fixed on the
+// desktop, set by the page in the browser.
+extern float lightPosition[3];
+extern float skyColour[3];
+
 extern int lastMouseX;
 extern int lastMouseY;
 extern bool dragging;

@@ -81,7 +81,7 @@ bool openSurface(Surface* surface, const Options& options) {
   window = surface->window;
   initGLState();
   initGLExtensions();
-  const std::string paths[kProgramCount] = {options.pairDirs[0], options.pairDirs.back(), QUORVEL_PASS_THROUGH_DIR};
+  const std::string paths[kProgramCount] = {options.pairDirs[0], options.pairDirs.back(), QUORVEL_FLOOR_DIR};
   for (int program = 0; program < kProgramCount; ++program) {
     std::string vertexPath = paths[program] + "/Quorvel.vert";
     std::string fragmentPath = paths[program] + "/Quorvel.frag";

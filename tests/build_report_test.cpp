@@ -1,7 +1,11 @@
-// Compiler messages taken apart from each GL's own form.
+// Compiler messages taken apart from each GL's own form, and placed where
+// the author finds them.
 #include "build_report.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 TEST(CompilerMessages, EachGLsFormGivesTheLineTheSeverityAndTheText) {
   const std::string log =
@@ -16,4 +20,23 @@ TEST(CompilerMessages, EachGLsFormGivesTheLineTheSeverityAndTheText) {
                                                                  {31, "error", "C0000: syntax error"},
                                                                  {0, "error", "'' : compilation terminated"},
                                                                  {3, "warning", "`z' unused"}}));
+}
+
+// The page marks a failed stage's messages in the editor of the file that
+// failed, on the author's own lines: the browser's GL sees lines of its own
+// ahead of them.
+TEST(CompilerMessages, LandInTheFailedStagesFileOnTheAuthorsLines) {
+  const std::pair<glLoadFailure, const char*> files[] = {{glLoadFailure::vertexFile, "Quorvel.vert"},
+                                                         {glLoadFailure::vertexCompile, "Quorvel.vert"},
+                                                         {glLoadFailure::fragmentFile, "Quorvel.frag"},
+                                                         {glLoadFailure::fragmentCompile, "Quorvel.frag"},
+                                                         {glLoadFailure::link, nullptr},
+                                                         {glLoadFailure::none, nullptr}};
+  for (auto [failure, file] : files) EXPECT_STREQ(failedFile(failure), file) << static_cast<int>(failure);
+  const std::vector<CompilerMessage> given{
+      {12, "error", "a"}, {3, "error", "b"}, {2, "warning", "c"}, {0, "error", "d"}};
+  EXPECT_EQ(
+      onAuthorsLines(given, 2),
+      (std::vector<CompilerMessage>{{10, "error", "a"}, {1, "error", "b"}, {0, "warning", "c"}, {0, "error", "d"}}));
+  EXPECT_EQ(onAuthorsLines(given, 0), given);
 }

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "cloud_figures.h"
+#include "controls.h"
 #include "gl_context.h"
 #include "process.h"
 #include "scene.h"
@@ -34,11 +35,13 @@ namespace {
 const float kTurns[][2] = {{0, 0}, {0, 90}, {0, 180}, {90, 0}, {45, 45}, {-60, 135}};
 
 // The pairs that the checks of any pair run on, by folder.
+// The starter takes the page's clock; the shipped pair stands still.
 struct PairFolder {
   const char* name;
   const char* folder;
+  bool clocked;
 };
-const PairFolder kPairs[] = {{"shipped", QUORVEL_SHADER_DIR}, {"starter", QUORVEL_STARTER_DIR}};
+const PairFolder kPairs[] = {{"shipped", QUORVEL_SHADER_DIR, false}, {"starter", QUORVEL_STARTER_DIR, true}};
 
 // Names the pair in test listings instead of dumping its bytes.
 void PrintTo(const PairFolder& pair, std::ostream* out) { *out << pair.name; }
@@ -112,21 +115,6 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Pairs, EveryPair, ::testing::ValuesIn(kPairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The angles and the matrix as a drag to these angles leaves them.
-void turnVolume(float angleXDegrees, float angleYDegrees) {
-  angleX = angleXDegrees;
-  angleY = angleYDegrees;
-  float a = -angleX * degToRad;
-  float b = -angleY * degToRad;
-  float ca = std::cos(a);
-  float sa = std::sin(a);
-  float cb = std::cos(b);
-  float sb = std::sin(b);
-  // Ry(b) * Rx(a), column by column.
-  float m[16] = {cb, 0, -sb, 0, sa * sb, ca, sa * cb, 0, ca * sb, -sa, ca * cb, 0, 0, 0, 0, 1};
-  std::copy(m, m + 16, rotationMatrix);
-}
-
 // What the frame just drawn left in the window.
 Picture readFrame() {
   int width = 0;
@@ -148,6 +136,7 @@ TEST_P(EveryPair, EveryUniformTheSceneSetsIsActive) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
   for (const char* name : kSceneUniforms) EXPECT_GE(glGetUniformLocation(program->handle, name), 0) << name;
+  EXPECT_EQ(program->hasUniform(kTime), GetParam().clocked);
   // Set by a parent test whose GL should take shading language 1.10 only.
   if (std::getenv("QUORVEL_GLSL_110_ONLY")) {
     aVertexShader newer;
@@ -160,7 +149,7 @@ TEST_P(EveryPair, EveryUniformTheSceneSetsIsActive) {
 TEST_P(EveryPair, FramesAtRestAndInTheDragPreviewLeaveTheLogEmpty) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
-  turnVolume(20, 30);
+  setTurn(20, 30);
   while (glGetError() != GL_NO_ERROR) {
   }
   LogCapture log;
@@ -220,7 +209,7 @@ double farthestCloud(float turnX, float turnY, bool dragFrame) {
                replaced(shaderSource("Quorvel.frag"), "gl_FragColor = vec4(1.0 - exp(-EXPOSURE * light), opacity);",
                         "gl_FragColor = vec4(density > 0.0 ? length(volumePoint) / 3.0 : 0.0);"));
   if (!probe) return -1.0;
-  turnVolume(turnX, turnY);
+  setTurn(turnX, turnY);
   glBlendEquation(GL_MAX);
   glDisable(GL_DEPTH_TEST);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -257,10 +246,20 @@ TEST(CloudPicture, TheCloudEndsWellInsideTheVolumeAtEveryTurn) {
   }
 }
 
+// The page's clock, for a pair that declares one; the desktop gives none.
+void setClock(glShader* program, float seconds) {
+  if (!program->hasUniform(kTime)) return;
+  program->bind();
+  program->setUniform1f(kTime, seconds);
+  program->unbind();
+}
+
 // A pair culls what cannot show: vertices whose triangles hold no cloud,
 // and the fragments past its bound. Its own switch turns both off for a
 // reference that follows every other change to the pair; over many turns
 // the frames must agree up to rounding, or a cull has cut off some cloud.
+// A pair that drifts on the page's clock is seen at another time at each
+// turn, over minutes.
 TEST_P(EveryPair, CullingRemovesNoCloud) {
   glShader* culling = pair();
   glShader* reference = loadPair(defining(shaderSource("Quorvel.vert", GetParam().folder), "SHADE_EVERY_FRAGMENT"),
@@ -274,8 +273,10 @@ TEST_P(EveryPair, CullingRemovesNoCloud) {
     float step = static_cast<float>(i);
     float tilt = std::acos(1.0f - 2.0f * (step + 0.5f) / turns) / degToRad - 90.0f;
     float heading = std::fmod(step * 137.508f, 360.0f);
+    setClock(culling, step * 13.0f);
+    setClock(reference, step * 13.0f);
     for (bool dragFrame : {false, true}) {
-      turnVolume(tilt, heading);
+      setTurn(tilt, heading);
       Picture culled = drawFrame(culling, dragFrame);
       Picture full = drawFrame(reference, dragFrame);
       largest = std::max(largest, compare(culled, full).largest);
@@ -292,7 +293,7 @@ TEST_P(EveryPair, SliceBuffersDrawTheSamePictureAsImmediateMode) {
   glShader* program = pair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : kTurns) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     Picture immediate = drawFrame(program, false);
     // The uniforms of that frame stay with the program.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -348,7 +349,7 @@ TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
   glShader* program = shippedPair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : kTurns) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     LightBalance balance = lightBalance(drawFrame(program, false));
     ASSERT_GT(balance.cloudPixels, 5000) << turn[0] << ", " << turn[1];
     EXPECT_LT(balance.right + balance.down, -2.0)
@@ -385,7 +386,7 @@ TEST(CloudPicture, TheDragPreviewKeepsTheOutlineAndTheLightWithoutTheFineDetail)
   glShader* program = shippedPair();
   ASSERT_NE(program, nullptr);
   for (const auto& turn : {kTurns[0], kTurns[4]}) {
-    turnVolume(turn[0], turn[1]);
+    setTurn(turn[0], turn[1]);
     Picture rest = drawFrame(program, false);
     Picture preview = drawFrame(program, true);
     EXPECT_GT(cloudShare(preview), 0.08);

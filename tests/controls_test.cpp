@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app_session.h"
 #include "process.h"
@@ -184,6 +185,28 @@ TEST_F(Controls, MovingWithTheButtonUpDoesNotTurnTheNextDrag) {
   moveCursor(305, 200);
   readMouse();
   EXPECT_NEAR(angleY, 3.0f, 1e-6);
+}
+
+// The page and the tests set a turn outright: it must be the very turn that a
+// drag to the same angles leaves, whatever turn came before.
+TEST_F(Controls, ATurnSetOutrightIsTheTurnADragLeaves) {
+  for (auto [dx, dy] : {std::pair{10, 0}, std::pair{0, -10}, std::pair{37, 23}, std::pair{-250, 140}}) {
+    resetControls();
+    moveCursor(300, 200);
+    dragBy(dx, dy);
+    float dragged[16];
+    std::memcpy(dragged, rotationMatrix, sizeof dragged);
+    float draggedX = angleX;
+    float draggedY = angleY;
+    setTurn(-75.0f, 160.0f);
+    setTurn(draggedX, draggedY);
+    SCOPED_TRACE(testing::Message() << "a drag by " << dx << ", " << dy);
+    EXPECT_EQ(angleX, draggedX);
+    EXPECT_EQ(angleY, draggedY);
+    expectMatrix(dragged, 0.0f);
+  }
+  setTurn(0.0f, 0.0f);
+  expectMatrix(kIdentity, 0.0f);
 }
 
 TEST_F(Controls, ReleasingTheButtonEndsTheDrag) {

@@ -14,10 +14,9 @@
 
 namespace {
 
-// The pass-through vertex stage keeps every uniform the program sets
-// active, so the log takes no line per frame; the slices come out in one
-// opaque colour.
-const std::string kFlatVertex = readFile(QUORVEL_PASS_THROUGH_DIR "/Quorvel.vert");
+// The floor's vertex stage keeps every uniform the program sets active, so
+// the log takes no line per frame; the slices come out in one opaque colour.
+const std::string kFlatVertex = readFile(QUORVEL_FLOOR_DIR "/Quorvel.vert");
 // The same length, so only the write time tells the second save from the first.
 const std::string kRedFragment = "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n";
 const std::string kGreenFragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n";

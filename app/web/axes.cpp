@@ -2,10 +2,12 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <utility>
+#include <iostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -124,22 +126,69 @@ const char* const kBandFragmentShader =
     "  gl_FragColor = vec4(colour, coverage);\n"
     "}\n";
 
-// Made on first use, outside the shader library, whose log is the
-// program's: its build is no part of what the log reports.
-GLuint bandProgram() {
-  static GLuint program = 0;
-  if (program) return program;
-  program = glCreateProgram();
-  for (auto [stage, source] :
-       {std::pair{GL_VERTEX_SHADER, kBandVertexShader}, std::pair{GL_FRAGMENT_SHADER, kBandFragmentShader}}) {
-    GLuint shader = glCreateShader(stage);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    glAttachShader(program, shader);
-  }
+// Said in the log, with the GL's own words, when the bands' program cannot
+// be made: a drag then shows no axes, and nothing else changes.
+const char* const kAxesNotBuilt = "The axes are not drawn: their band shaders do not build.";
+
+void reportAxesNotBuilt(const std::string& glLog) { std::cout << kAxesNotBuilt << '\n' << glLog << std::endl; }
+
+// A stage's or a program's info log, through the GL's two calls for one.
+template <typename GetParameter, typename GetLog>
+std::string infoLog(GLuint object, GetParameter getParameter, GetLog getLog) {
+  GLint length = 0;
+  getParameter(object, GL_INFO_LOG_LENGTH, &length);
+  std::string log(static_cast<size_t>(std::max(length, 1)), '\0');
+  GLsizei written = 0;
+  getLog(object, length, &written, log.data());
+  log.resize(static_cast<size_t>(written));
+  return log;
+}
+
+// A compiled stage, or 0 once its failure is said.
+GLuint compiledStage(GLenum stage, const char* source) {
+  GLuint shader = glCreateShader(stage);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint compiled = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+  if (compiled) return shader;
+  reportAxesNotBuilt(infoLog(shader, glGetShaderiv, glGetShaderInfoLog));
+  glDeleteShader(shader);
+  return 0;
+}
+
+GLuint linkedProgram(GLuint vertex, GLuint fragment) {
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
   glBindAttribLocation(program, 0, "position");
   glBindAttribLocation(program, 1, "band");
   glLinkProgram(program);
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked) return program;
+  reportAxesNotBuilt(infoLog(program, glGetProgramiv, glGetProgramInfoLog));
+  glDeleteProgram(program);
+  return 0;
+}
+
+// Made on first use, outside the shader library, whose log is the
+// program's: its build is no part of what the log reports unless it fails.
+// 0 when it cannot be made; it is tried once.
+GLuint bandProgram() {
+  static bool tried = false;
+  static GLuint program = 0;
+  if (tried) return program;
+  tried = true;
+  GLuint vertex = compiledStage(GL_VERTEX_SHADER, kBandVertexShader);
+  GLuint fragment = vertex ? compiledStage(GL_FRAGMENT_SHADER, kBandFragmentShader) : 0;
+  if (fragment) program = linkedProgram(vertex, fragment);
+  // A built program keeps its stages: the GL emulation reads a bound
+  // program's stages.
+  if (!program) {
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+  }
   return program;
 }
 
@@ -149,6 +198,8 @@ GLuint bandProgram() {
 // with an end behind the eye, where the desktop GL clips it. So each axis
 // is clipped to the view here, then drawn as the band of a smooth line.
 void drawAxisBands() {
+  GLuint program = bandProgram();
+  if (!program) return;
   Projection view;
   std::vector<AxisVertex> vertices;
   std::vector<const GLfloat*> colours;
@@ -170,7 +221,6 @@ void drawAxisBands() {
   glBindBuffer(GL_ARRAY_BUFFER, buffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(AxisVertex)), vertices.data(),
                GL_STREAM_DRAW);
-  GLuint program = bandProgram();
   glUseProgram(program);
   glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(AxisVertex), nullptr);
   // GL takes an offset into the bound buffer as a pointer.

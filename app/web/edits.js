@@ -37,7 +37,7 @@ export function createEdits({ show, building }) {
   // that feature tells of itself.
   function built({ detail: report }) {
     if (run.holder) return;
-    show(describeBuild(report, { running: run.state === 'running', edited: inFlight, linesAhead: report.linesAhead }));
+    show(describeBuild(report, { running: run.state === 'running', edited: inFlight }));
   }
 
   // Writes every stage that waits and differs from what the program has,

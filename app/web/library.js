@@ -10,15 +10,19 @@ mergeInto(LibraryManager.library, {
     return _glCreateShader(type);
   },
   // The emulation declares what a stage uses of the fixed-function state in
-  // lines put before the stage's own: the page takes their count, by stage
-  // type, off the line numbers of the compiler's messages.
-  glShaderSourceARB__deps: ['glShaderSource'],
+  // lines put before the stage's own: the build report takes their count,
+  // by stage type, off the line numbers of the compiler's messages.
+  $linesAhead: {},
+  glShaderSourceARB__deps: ['glShaderSource', '$linesAhead'],
   glShaderSourceARB: function(shader, count, string, length) {
     _glShaderSource(shader, count, string, length);
     var given = GL.getSource(shader, count, string, length).split('\n').length;
     var sent = GLctx.getShaderSource(GL.shaders[shader]).split('\n').length;
-    var ahead = Module['linesAhead'] || (Module['linesAhead'] = {});
-    ahead[GL.shaderInfos[shader].type] = sent - given;
+    linesAhead[GL.shaderInfos[shader].type] = sent - given;
+  },
+  quorvel_lines_ahead__deps: ['$linesAhead'],
+  quorvel_lines_ahead: function(type) {
+    return linesAhead[type] || 0;
   },
   glCompileShaderARB__deps: ['glCompileShader'],
   glCompileShaderARB: function(shader) {
@@ -83,10 +87,6 @@ mergeInto(LibraryManager.library, {
   quorvel_frame_shown: function() {
     glErrorsAsked.afterSwap = true;
     if (Module['onFrame']) Module['onFrame']();
-  },
-
-  quorvel_build_reported: function(report) {
-    if (Module['onBuild']) Module['onBuild'](JSON.parse(UTF8ToString(report)));
   },
 
   quorvel_close_requested: function() {

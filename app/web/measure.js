@@ -1,7 +1,7 @@
 // "Measure": the running pair timed against the floor of this design, the
-// pass-through pair (bench/pass-through-pair: the same uniforms, one
-// constant colour, nothing culled), in the same page, in turn, as
-// scripts/bench does on the desktop.
+// pass-through pair (shaders/floor: the same uniforms, one constant colour,
+// nothing culled), in the same page, in turn, as scripts/bench does on the
+// desktop.
 
 // The order of the phases: the pair first, as it runs already, then the
 // floor and the pair in turns whose order alternates, so that neither

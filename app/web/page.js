@@ -17,12 +17,11 @@ import { presetsFor } from './presets.js';
 import { filmTurn, turnSteps, filmFrameMicroseconds } from './recording.js';
 import { Run, runAddress } from './run.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
-import floorFragment from '../../bench/pass-through-pair/Quorvel.frag';
-import floorVertex from '../../bench/pass-through-pair/Quorvel.vert';
+import floorFragment from '../../shaders/floor/Quorvel.frag';
+import floorVertex from '../../shaders/floor/Quorvel.vert';
 
 const $ = (id) => document.getElementById(id);
-const floorPair = Object.fromEntries([['Quorvel.vert', floorVertex], ['Quorvel.frag', floorFragment]]
-  .map(([stage, text]) => [stage, text.replace(/^#version .*\n/, '')]));
+const floorPair = { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment };
 
 // The page's state for scripts, mirrored to <body data-*> and never read
 // back from there: the run's state and status, the frames shown by all runs

@@ -27,7 +27,7 @@
     canvas.addEventListener('webglcontextlost', contextLost);
     canvas.addEventListener('webglcontextrestored', () => tell('restored'));
     try {
-      instance = await window.Quorvel({ canvas, onBuild: (report) => tell('build', { ...report, linesAhead: instance?.linesAhead }), onFrame: frameShown });
+      instance = await window.Quorvel({ canvas, onBuild: (report) => tell('build', report), onFrame: frameShown });
     } catch (error) {
       tell('failed', String(error));
       return;

@@ -5,12 +5,13 @@
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
+#include <emscripten/val.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "state.h"
+#include "web/page_settings.h"
 
 // Set by the page (the module's closeRequested) to end the run as a closed
 // window does, before it starts another.
@@ -18,8 +19,9 @@ extern "C" int quorvel_close_requested();
 // Lets the next GL error check ask the browser's context again, and tells
 // the page that a frame was shown.
 extern "C" void quorvel_frame_shown();
-// Hands the page a build's report, as JSON.
-extern "C" void quorvel_build_reported(const char* report);
+// The lines that the GL emulation put ahead of the last source of a stage
+// type (GL_VERTEX_SHADER, GL_FRAGMENT_SHADER) that it was given.
+extern "C" int quorvel_lines_ahead(GLenum stageType);
 
 namespace {
 
@@ -77,23 +79,6 @@ void idleWhileHidden() {
   glfwSetTime(clock);
 }
 
-std::string json(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      quoted += escaped;
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
-}
-
 // The names that the page knows the steps by.
 const char* failureName(glLoadFailure failure) {
   switch (failure) {
@@ -111,6 +96,27 @@ const char* failureName(glLoadFailure failure) {
       break;
   }
   return "none";
+}
+
+using emscripten::val;
+
+val orNull(const char* text) { return text ? val(text) : val::null(); }
+
+// A failed compile's messages on the editor's lines: the emulation's own
+// lines, ahead of the stage's, are taken off.
+val editorMessages(const BuildReport& report) {
+  int ahead = 0;
+  if (report.failure == glLoadFailure::vertexCompile) ahead = quorvel_lines_ahead(GL_VERTEX_SHADER);
+  if (report.failure == glLoadFailure::fragmentCompile) ahead = quorvel_lines_ahead(GL_FRAGMENT_SHADER);
+  val messages = val::array();
+  for (const CompilerMessage& message : onAuthorsLines(report.messages, ahead)) {
+    val shown = val::object();
+    shown.set("line", message.line > 0 ? val(message.line) : val::null());
+    shown.set("severity", message.severity);
+    shown.set("text", message.text);
+    messages.call<void>("push", shown);
+  }
+  return messages;
 }
 
 }  // namespace
@@ -170,19 +176,20 @@ void getMousePos(int* x, int* y) {
 // drawn to.
 void getWindowSize(int* width, int* height) { emscripten_get_canvas_element_size(kCanvas, width, height); }
 
-// The page marks the messages on their lines and sums the build up in a
-// sentence, without reading the log.
+// The page marks the messages on their lines in the failed stage's editor
+// and sums the build up in a sentence, without reading the log: { edit,
+// failure, stage (the file, or null), log, messages: [{ line (or null),
+// severity, text }], missingUniforms }.
 void reportBuild(const BuildReport& report) {
-  std::string messages;
-  for (const CompilerMessage& message : report.messages) {
-    if (!messages.empty()) messages += ',';
-    messages += "{\"line\":" + std::to_string(message.line) + ",\"severity\":" + json(message.severity) +
-                ",\"text\":" + json(message.text) + '}';
-  }
-  std::string missing;
-  for (const std::string& name : report.missingUniforms) missing += (missing.empty() ? "" : ",") + json(name);
-  std::string text = std::string("{\"edit\":") + (report.edit ? "true" : "false") + ",\"failure\":\"" +
-                     failureName(report.failure) + "\",\"log\":" + json(report.log) + ",\"messages\":[" + messages +
-                     "],\"missingUniforms\":[" + missing + "]}";
-  quorvel_build_reported(text.c_str());
+  notePairBuilt();
+  val onBuild = val::module_property("onBuild");
+  if (onBuild.isUndefined()) return;
+  val shown = val::object();
+  shown.set("edit", report.edit);
+  shown.set("failure", failureName(report.failure));
+  shown.set("stage", orNull(failedFile(report.failure)));
+  shown.set("log", report.log);
+  shown.set("messages", editorMessages(report));
+  shown.set("missingUniforms", val::array(report.missingUniforms));
+  onBuild(shown);
 }

@@ -14,13 +14,12 @@ function writePair(stages) {
   });
 }
 
-// The native benchmark's pass-through pair (the same uniforms, one constant
-// colour, nothing culled), read from its folder so that every benchmark
-// times the same floor. The web's shading language takes no #version line,
-// and the desktop's 1.10 needs none for these stages.
+// The floor, a pass-through pair (the same uniforms, one constant colour,
+// nothing culled), read from the product's own folder so that "Measure" and
+// every benchmark time the same floor; both shading languages take it as it
+// is.
 export function passThroughPair() {
-  const stage = (name) =>
-    fs.readFileSync(path.join(repo, 'bench/pass-through-pair', name), 'utf8').replace(/^#version .*\n/, '');
+  const stage = (name) => fs.readFileSync(path.join(repo, 'shaders/floor', name), 'utf8');
   return writePair({ 'Quorvel.vert': stage('Quorvel.vert'), 'Quorvel.frag': stage('Quorvel.frag') });
 }
 

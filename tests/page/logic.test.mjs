@@ -10,18 +10,21 @@ import { frameLengths, measuredSentence, phases } from '../../app/web/measure.js
 import { pairSentence, stagesOf } from '../../app/web/stages.js';
 
 test('a build is summed up in a sentence and its messages go on the stage\'s own lines', () => {
-  const report = (failure, messages = [], log = '', missingUniforms = []) => ({ failure, messages, log, missingUniforms });
-  const fragment = report('fragmentCompile', [{ line: 12, text: 'x undeclared' }, { line: 0, text: 'terminated' }]);
+  const report = (failure, stage = null, messages = [], log = '', missingUniforms = []) =>
+    ({ failure, stage, messages, log, missingUniforms });
+  const messages = [{ line: 10, text: 'x undeclared' }, { line: null, text: 'terminated' }];
   const cases = [
-    [fragment, { running: true, linesAhead: { 0x8b30: 2 } }, 'Quorvel.frag does not compile: line 10: x undeclared; ' +
-      'the last good pair still draws.', { 'Quorvel.frag': [{ line: 10, text: 'x undeclared' }, { line: null, text: 'terminated' }] }],
-    [report('vertexCompile', [{ line: 0, text: 'terminated' }]), {}, 'Quorvel.vert does not compile: terminated.',
-      { 'Quorvel.vert': [{ line: null, text: 'terminated' }] }],
-    [report('vertexFile'), { running: true }, 'Quorvel.vert cannot be read (is it empty?); the last good pair still draws.', {}],
-    [report('link', [], 'error: haze not written\nmore'), {}, 'The pair does not link: error: haze not written.', {}],
+    [report('fragmentCompile', 'Quorvel.frag', messages), { running: true }, 'Quorvel.frag does not compile: line 10: ' +
+      'x undeclared; the last good pair still draws.', { 'Quorvel.frag': messages }],
+    [report('vertexCompile', 'Quorvel.vert', [{ line: null, text: 'terminated' }]), {}, 'Quorvel.vert does not ' +
+      'compile: terminated.', { 'Quorvel.vert': [{ line: null, text: 'terminated' }] }],
+    [report('vertexFile', 'Quorvel.vert'), { running: true }, 'Quorvel.vert cannot be read (is it empty?); the last ' +
+      'good pair still draws.', {}],
+    [report('link', null, [], 'error: haze not written\nmore'), {}, 'The pair does not link: error: haze not written.',
+      {}],
     [report('none'), { edited: true }, 'Your edit draws.', {}],
     [report('none'), {}, '', {}],
-    [report('none', [], '', ['zPosition', 'lightPos']), { edited: true }, 'Your edit draws. The pair lacks the ' +
+    [report('none', null, [], '', ['zPosition', 'lightPos']), { edited: true }, 'Your edit draws. The pair lacks the ' +
       'uniforms zPosition, lightPos, which the scene sets: each set writes a line to the log.', {}],
   ];
   for (const [built, context, text, marks] of cases) {

@@ -18,6 +18,8 @@ precision highp int;
 uniform int useNoise;
 // The fine billows' noise gradients.
 uniform sampler2D permTexture;
+// Seconds on the page's clock; 0 on the desktop, which gives none.
+uniform float time;
 
 varying vec3 volumePoint;
 varying vec3 rayStep;
@@ -35,6 +37,7 @@ const float LUMP_TAPER = 0.16;
 const float FINE_AMPLITUDE = 0.07;
 const float MAX_DEPTH_SLOPE = 2.0;
 const float FINE_FREQUENCY = 4.8;
+const float DRIFT_SPEED = 0.05;  // [0.0, 0.2]
 // Creases round off within about the square root of this of the noise's
 // zero; a billow term then reaches at most sqrt(1.04) - 0.4, the vertex
 // stage's BILLOW_RISE.
@@ -76,6 +79,10 @@ vec4 simplexNoise(vec3 p) {
   return clamp(76.0 * vec4(gradient, dot(f4, ramps)), -1.0, 1.0);
 }
 
+// The fine billows ride on the vertex stage's wind and rise through the
+// cloud as they grow, faster than the wind carries them.
+vec3 billowShift() { return DRIFT_SPEED * time * vec3(0.96, 1.5, 0.28); }
+
 // |x|, rounded off near zero: billows with soft creases between them.
 float softAbs(float x) { return sqrt(x * x + CREASE_ROUNDING); }
 
@@ -102,7 +109,7 @@ void main() {
   float lump = clamp(lumpField.w + 0.5 * dot(lumpField.xyz, volumePoint), -1.0, 1.0);
   float lumpBillow = softAbs(lump);
   float lumpAmplitude = LUMP_AMPLITUDE * clamp(1.0 - shape.x / LUMP_TAPER, 0.0, 1.0);
-  vec4 fine = simplexNoise(volumePoint * FINE_FREQUENCY);
+  vec4 fine = simplexNoise((volumePoint - billowShift()) * FINE_FREQUENCY);
   float fineBillow = softAbs(fine.w);
   float fineAmplitude = FINE_AMPLITUDE * detail;
   float inside = lumpAmplitude * (lumpBillow - 0.4) + fineAmplitude * (fineBillow - 0.4) - shape.x;

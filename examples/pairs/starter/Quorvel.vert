@@ -18,6 +18,9 @@ uniform sampler2D gradTexture;
 uniform vec4 rotCol0, rotCol1, rotCol2, rotCol3;
 // Toward the sun, which keeps its place beside the viewer.
 uniform vec3 lightPos;
+// Seconds on the page's clock, which carries the lumps on the wind. The
+// desktop gives no clock: at 0 the cloud stands still.
+uniform float time;
 
 varying vec3 volumePoint;
 // How the point moves along its ray for each unit that the ray comes closer
@@ -51,6 +54,9 @@ const float GRADIENT_SCALE = 255.0 / 64.0;
 const float LUMP_AMPLITUDE = 0.32;
 const float LUMP_TAPER = 0.16;
 const float LUMP_FREQUENCY = 2.0;
+// How fast the wind carries the lumps through the shape, in volume units a
+// second; the fragment stage's billows ride on it and rise.
+const float DRIFT_SPEED = 0.05;  // [0.0, 0.2]
 const float FINE_AMPLITUDE = 0.07;
 const float BILLOW_RISE = 0.62;
 // The fragment stage clamps the depth slope to this.
@@ -114,6 +120,10 @@ vec4 simplexNoise(vec3 p) {
   vec3 gradient = f4.x * g0 + f4.y * g1 + f4.z * g2 + f4.w * g3 + k.x * x0 + k.y * x1 + k.z * x2 + k.w * x3;
   return clamp(64.0 * vec4(gradient, dot(f4, ramps)), -1.0, 1.0);
 }
+
+// How far the wind has carried the lumps by now: along x, a little toward z,
+// in the cloud's own frame. The shape stays where it is.
+vec3 windShift() { return DRIFT_SPEED * time * vec3(0.96, 0.0, 0.28); }
 
 // Optical depth from q toward the sun, in units of full density: a few looks
 // at the base shape, farther apart as they go.
@@ -185,7 +195,8 @@ void main() {
   // The lumps are read where the point's normal line meets the base shape,
   // so along that line only the taper changes them: wherever a point outside
   // is cloud, so is the way back to the surface, and no flake floats free.
-  vec4 lump = simplexNoise((q - field.w * normal) * LUMP_FREQUENCY);
+  // The wind moves the noise, never its reach: the cull's bound holds.
+  vec4 lump = simplexNoise((q - field.w * normal - windShift()) * LUMP_FREQUENCY);
   vec3 lumpGradient = (lump.xyz - dot(lump.xyz, normal) * normal) * LUMP_FREQUENCY;
   volumePoint = q;
   rayStep = turn * (fromEye / fromEye.z);

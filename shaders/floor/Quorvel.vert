@@ -1,10 +1,10 @@
-#version 120
-// The pass-through pair, vertex stage: the slices where the scene puts them,
-// and every one of the cloud pair's uniforms declared and active, so that a
-// frame sets and looks up what a cloud frame does and logs nothing. The
-// benchmark times the floor of any pair with this pair, the reload test draws
-// flat slices with this stage, and the browser checks give the pair to the
-// page as a pair of its own.
+// The floor, a pass-through pair, vertex stage: the slices where the scene
+// puts them, and every one of the cloud pair's uniforms declared and
+// active, so that a frame sets and looks up what a cloud frame does and logs
+// nothing. The page's "Measure" and the benchmarks time the floor of any
+// pair with this pair, and the reload test draws flat slices with this
+// stage. No #version line: the desktop reads GLSL 1.10, the page GLSL ES
+// 1.00, both from this same text.
 uniform float zPosition;
 uniform int useNoise;
 uniform sampler2D permTexture;
