@@ -12,7 +12,8 @@ export const typingPauseMs = 500;
 export const buildLimitMs = 10000;
 
 // `show({ failed, text, marks })` puts a build's sentence and marks on the
-// page; `building(bool)` tells whether an edit's build is under way.
+// page; `building(bool)` tells whether an edit is on its way to the program
+// or being built.
 export function createEdits({ show, building }) {
   let run = null;
   // The newest text of each stage the user edited, and what waits to go.
@@ -93,6 +94,7 @@ export function createEdits({ show, building }) {
         show({ failed: false, text: 'Your edit runs at the next start.', marks: null });
         return;
       }
+      building(true);
       if (immediate) {
         waiting.add(stage);
         write();

@@ -12,21 +12,23 @@ const packedTextLimit = 4 * stageLimit + 1024;
 // What Firefox and Chromium both open; Firefox refuses 1.36 MB.
 export const addressLimit = 64 * 1024;
 
-// The link for `pair` ({ 'Quorvel.vert': text, 'Quorvel.frag': text }):
-// { hash }, or { refused: 'stage-too-large' | 'address-too-long', size }
-// where a browser would not open it or the page would not read it back.
-export async function linkFor(pair) {
+// The link for `pair` ({ 'Quorvel.vert': text, 'Quorvel.frag': text }),
+// with the page's `settings` (the sun and the clock) beside it: { hash },
+// or { refused: 'stage-too-large' | 'address-too-long', size } where a
+// browser would not open it or the page would not read it back.
+export async function linkFor(pair, settings) {
   const largest = Math.max(...Object.values(pair).map((text) => text.length));
   if (largest > stageLimit) return { refused: 'stage-too-large', size: largest };
-  const packed = await compressed(new TextEncoder().encode(JSON.stringify(pair)));
+  const packed = await compressed(new TextEncoder().encode(JSON.stringify(settings ? { ...pair, settings } : pair)));
   const hash = linkPrefix + base64url(packed);
   if (hash.length > addressLimit) return { refused: 'address-too-long', size: hash.length };
   return { hash };
 }
 
-// The pair that `hash` holds: { pair }; { refused: 'too-large' } past the
-// bounds, found before more than the bound is ever inflated;
+// The pair that `hash` holds: { pair, settings }; { refused: 'too-large' }
+// past the bounds, found before more than the bound is ever inflated;
 // { refused: 'unreadable' }; or null when the hash holds no pair at all.
+// Settings that are not as the page writes them are left out.
 export async function pairOf(hash, stages) {
   if (!hash.startsWith(linkPrefix)) return null;
   try {
@@ -39,10 +41,25 @@ export async function pairOf(hash, stages) {
     const pair = JSON.parse(text);
     if (!stages.every((stage) => typeof pair?.[stage] === 'string')) return { refused: 'unreadable' };
     if (stages.some((stage) => pair[stage].length > stageLimit)) return { refused: 'too-large' };
-    return { pair: Object.fromEntries(stages.map((stage) => [stage, pair[stage]])) };
+    return { pair: Object.fromEntries(stages.map((stage) => [stage, pair[stage]])), settings: settingsOf(pair.settings) };
   } catch (unreadable) {
     return { refused: 'unreadable' };
   }
+}
+
+// The sun ({ height, around } in degrees) and the clock ({ speed,
+// playing }) of a link, each only as the page can take it.
+function settingsOf(given) {
+  const number = (value, low, high) => Number.isFinite(value) && value >= low && value <= high;
+  const settings = {};
+  const { sun, clock } = given ?? {};
+  if (number(sun?.height, -90, 90) && number(sun?.around, -180, 180)) {
+    settings.sun = { height: sun.height, around: sun.around };
+  }
+  if (number(clock?.speed, 0, 100) && typeof clock?.playing === 'boolean') {
+    settings.clock = { speed: clock.speed, playing: clock.playing };
+  }
+  return settings;
 }
 
 async function compressed(bytes) {

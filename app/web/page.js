@@ -85,9 +85,11 @@ const links = createLinks({
 function start() {
   pair.built = namesOf(pair.own);
   describePair();
-  run?.retire();
+  // The run that goes is no longer the page's as it goes.
+  const retired = run;
+  run = null;
+  retired?.retire();
   if (shippedMissing && !stages.every((stage) => stage in pair.own)) {
-    run = null;
     nothingRuns('webgl-lacks', shippedMissing);
     return;
   }

@@ -3,7 +3,8 @@
 // file system and its canvas. The page talks to it by messages alone (see
 // run.js), so that the frame may live in a process of its own, and a pair
 // that never finishes a frame holds up only this frame.
-'use strict';
+import { Clock } from './clock.js';
+
 (() => {
   const canvas = document.getElementById('canvas');
   const logReadMs = 250;
@@ -12,6 +13,7 @@
   let pageOrigin = null;
   let instance = null;
   let timer = null;
+  let clock = new Clock();
   // What waits for the next frame drawn: pictures and stills asked for.
   let onNextFrame = [];
   let logRead = 0;
@@ -23,7 +25,9 @@
 
   // ---- Start ----------------------------------------------------------------
 
-  async function start({ stages }) {
+  // The user's stages, the sun's light and the sky, and how the clock runs
+  // go in before the program starts.
+  async function start({ stages, light, sky, clock: settings }) {
     canvas.addEventListener('webglcontextlost', contextLost);
     canvas.addEventListener('webglcontextrestored', () => tell('restored'));
     try {
@@ -33,6 +37,9 @@
       return;
     }
     for (const [stage, text] of Object.entries(stages)) writeStage(stage, text);
+    if (light) instance.setLight(...light);
+    if (sky) instance.setSky(...sky);
+    clock = new Clock(settings);
     tell('started', { stages: Object.fromEntries(['Quorvel.vert', 'Quorvel.frag'].map((stage) => [stage,
       instance.FS.readFile(stage, { encoding: 'utf8' })])) });
     followTitle();
@@ -69,7 +76,8 @@
   // still holds it: pictures and stills are taken here.
   function frameShown() {
     const time = performance.now();
-    tell('frame', { time, gpuMs: timeGpu(), size: [canvas.width, canvas.height] });
+    instance.setTime(clock.tick(time));
+    tell('frame', { time, gpuMs: timeGpu(), size: [canvas.width, canvas.height], clock: clock.time });
     const waiting = onNextFrame;
     onNextFrame = [];
     for (const taken of waiting) taken();
@@ -162,6 +170,14 @@
     },
     turn: ({ x, y }) => instance.setTurn(x, y),
     turned: () => instance.turn(),
+    light: ({ light }) => instance.setLight(...light),
+    sky: ({ sky }) => instance.setSky(...sky),
+    // The clock's time goes to the program at once, for the next frame.
+    clock: (settings) => {
+      const set = clock.set(settings);
+      instance.setTime(set.time);
+      return set;
+    },
     // The next frame drawn, as a PNG file and as pixels for a film.
     picture: () => nextFrame(() => new Promise((resolve) => canvas.toBlob(resolve, 'image/png'))),
     still: () => nextFrame(() => createImageBitmap(canvas)),
@@ -170,6 +186,25 @@
       for (const end = performance.now() + ms; performance.now() < end;);
     },
   };
+
+  // ---- The sun over the picture ------------------------------------------
+
+  // A drag with Shift held, or with the right button, points at where the
+  // sun should stand; the program never sees it, so the left drag still
+  // turns the cloud. Heard on the window before the program's own
+  // listeners, which it adds as it starts.
+  let pointingSun = false;
+  const sunPointer = (event) => {
+    const starts = event.type === 'mousedown' && (event.button === 2 || (event.button === 0 && event.shiftKey));
+    if (!pointingSun && !starts) return;
+    event.stopImmediatePropagation();
+    event.preventDefault();
+    pointingSun = event.type !== 'mouseup';
+    const box = canvas.getBoundingClientRect();
+    tell('sun', { x: event.clientX - box.left, y: event.clientY - box.top, done: !pointingSun });
+  };
+  for (const type of ['mousedown', 'mousemove', 'mouseup']) window.addEventListener(type, sunPointer, true);
+  canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
   window.addEventListener('message', async (message) => {
     const { to, id, op, args } = message.data ?? {};

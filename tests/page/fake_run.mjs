@@ -10,6 +10,7 @@ export class FakeRun extends Run {
     this.log = [];
     this.clock = 0;
     this.turn = { x: 0, y: 0 };
+    this.clockSet = { time: 0, playing: true, speed: 1 };
     this.frame = { contentWindow: {} };
     this.origin = 'http://runs.example';
     this.heardEvent('started', { stages });
@@ -24,7 +25,8 @@ export class FakeRun extends Run {
       turn: () => {
         this.turn = { x: args.x, y: args.y };
       },
-      still: () => ({ turn: this.turn.y }),
+      clock: () => (this.clockSet = { ...this.clockSet, ...args }),
+      still: () => ({ turn: this.turn.y, time: this.clockSet.time }),
     };
     const value = answers[op]?.();
     if (id !== undefined) setImmediate(() => this.hear({ source: this.frame.contentWindow, origin: this.origin,

@@ -6,7 +6,7 @@ import { test } from 'node:test';
 
 import { createEdits } from '../../app/web/edits.js';
 import { measurePair } from '../../app/web/measure.js';
-import { filmTurn } from '../../app/web/recording.js';
+import { film, filmPlan } from '../../app/web/recording.js';
 import { FakeRun } from './fake_run.mjs';
 
 function editsOn(run) {
@@ -67,16 +67,18 @@ test('Measure after an edit that failed puts back the pair that drew, then the u
   assert.deepEqual(run.good, { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' });
 });
 
-test('a filmed turn is one frame at each exact step, from the turn the cloud stood at and back to it', async () => {
+test('a film is one frame at each exact turn and time, and the cloud and its clock are put back', async () => {
   const run = new FakeRun();
   const { edits } = editsOn(run);
   run.turn = { x: 10, y: 20 };
+  run.clockSet = { time: 5, playing: true, speed: 2 };
   edits.edited('Quorvel.frag', 'edited fragment', false);
   const frames = [];
-  const sink = { add: (still, step) => frames.push([step, still.turn]), finish: () => 'film' };
-  const film = await filmTurn(run, { plan: [0, 120, 240], sink, progress: () => {}, flush: edits.flush });
-  assert.equal(film, 'film');
-  assert.deepEqual(frames, [[0, 20], [1, 140], [2, 260]]);
+  const sink = { add: (still, step) => frames.push([step, still.turn, still.time]), finish: () => 'film' };
+  const films = await film(run, { plan: filmPlan('both', { steps: 3, seconds: 6 }), sinks: [sink], progress: () => {},
+    stopped: () => false, flush: edits.flush });
+  assert.deepEqual(films, ['film']);
+  assert.deepEqual(frames, [[0, 20, 5], [1, 140, 7], [2, 260, 9]]);
   assert.equal(run.log.find((entry) => entry.startsWith('write')), 'write edited fragment');
-  assert.deepEqual([run.turn, run.holder], [{ x: 10, y: 20 }, null]);
+  assert.deepEqual([run.turn, run.clockSet, run.holder], [{ x: 10, y: 20 }, { time: 5, playing: true, speed: 2 }, null]);
 });
