@@ -72,7 +72,8 @@ function declaration(tokens, at, branches, above, found) {
   for (;;) {
     const nameAt = next();
     const name = tokens[nameAt]?.data;
-    if (tokens[nameAt]?.type !== 'ident' || tokens[next()]?.data !== '=') return at;
+    const after = tokens[next()]?.data;
+    if (tokens[nameAt]?.type !== 'ident' || (after !== '=' && after !== '[')) return at;
     const init = [];
     let open = 0;
     for (i = next(); i < tokens.length; i = next()) {
@@ -85,7 +86,8 @@ function declaration(tokens, at, branches, above, found) {
     const { line } = tokens[nameAt];
     const reading = branches.state === 'unknown' ?
       { why: `lies under ${branches.unknownWhy}, which only the browser can decide` } :
-      fixedNames.has(name) ? { why: 'is needed by the program as it is' } : readInit(type, init);
+      fixedNames.has(name) ? { why: 'is needed by the program as it is' } :
+      after === '[' ? { why: 'is an array' } : readInit(type, init);
     const trailing = trailingComment(tokens, i);
     if (reading.why) found.leftOut.push({ name, line, why: reading.why });
     else found.numbers.push({ name, line, ...reading, ...rangeAndColour(reading, trailing.comment, above) });

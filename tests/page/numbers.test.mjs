@@ -29,9 +29,10 @@ const stages = [
   ['CRLF', 'const float A = 1.0;\r\n// [0, 1]\r\nconst float B = 2.5;  // [0, 5]\r\n', ['A 1.0', 'B 2.5'], []],
   ['alignment, a tab, a precision, vec3(x), a comment between', 'const   highp float\tA  =  -.5 /* c */;\n' +
    'const vec3 G = vec3( 0.25 );\nconst float X = 1.0, Y = 2e1;', ['A -.5', 'G 0.25', 'X 1.0', 'Y 2e1'], []],
-  ['1e400, an expression, a name the program needs', 'const float BIG = 1e400;\nconst float W = 3.0 / 31.0;\n' +
-   'const float CELL = 3.0;', [], ['BIG is beyond what a float holds', 'W is worked out, not written as a number',
-                                  'CELL is needed by the program as it is']],
+  ['1e400, an expression, an array, a name the program needs', 'const float BIG = 1e400;\n' +
+   'const float W = 3.0 / 31.0;\nconst float K[2] = float[2](1.0, 2.0);\nconst float CELL = 3.0;', [],
+   ['BIG is beyond what a float holds', 'W is worked out, not written as a number', 'K is an array',
+    'CELL is needed by the program as it is']],
   ['010 and 08', 'const vec3 I = vec3(010, 0x10, 1);\nconst float O = 010;\nconst vec3 N = vec3(08, 0, 0);',
    ['I 010,0x10,1'], ['O is an integer, which a float constant cannot take', 'N has 08, which is no GLSL number']],
   ['a colour above 1', '// The colour of the sunlight\nconst vec3 SUN = vec3(1.5, 1.26, 0.93);',
