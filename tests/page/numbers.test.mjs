@@ -19,6 +19,13 @@ const stages = [
   ['a comment', '/* const float C = 1.0; */\nconst float D = 2.0; // const float E = 3.0;', ['D 2.0'], []],
   ['#if 0, and a branch GL ES leaves out', '#if 0\nconst float A = 1.0;\n#elif defined(GL_ES) && __VERSION__ >= 100\n' +
    'const float B = 2.0;\n#else\nconst float C = 3.0;\n#endif', ['B 2.0'], []],
+  ['macros in a condition, #undef, a dead branch inside a dead one', '#define N 2\n#if N > 1 && !defined(M)\n' +
+   'const float A = 1.0;\n#endif\n#undef N\n#ifdef N\nconst float B = 2.0;\n#elif 1\n#if 0\n#else\n#endif\n#else\n' +
+   'const float C = 3.0;\n#endif', ['A 1.0'], []],
+  ['#elif and #else after a condition only the browser decides', '#ifdef GL_OES_standard_derivatives\n' +
+   'const float A = 1.0;\n#elif 0\nconst float B = 2.0;\n#else\nconst float C = 3.0;\n#endif\nconst float D = 4.0;',
+   ['D 4.0'], ['A', 'C'].map((name) => `${name} lies under #ifdef GL_OES_standard_derivatives, which only the browser ` +
+                                        'can decide')],
   ['a name defined once a branch', '#ifndef GL_ES\nconst float Q = 3.0;\n#else\nconst float Q = 2.0;\n#endif',
    ['Q 2.0'], []],
   ['a condition only the browser decides', '#ifdef GL_FRAGMENT_PRECISION_HIGH\nconst float H = 1.0;\n#else\n' +
