@@ -398,7 +398,9 @@ export function rangeFor(value, given) {
 export function frameOf(control, kept) {
   if (control.colour) {
     const intensity = kept ? Math.max(kept.intensity, ...control.value) : intensityOf(control.value);
-    return { intensity, range: kept ? [0, Math.max(kept.range[1], intensity)] : [0, Math.max(2, 2 * intensity)] };
+    // An intensity of 0 would leave no hue to show.
+    const high = kept ? Math.max(kept.range[1], intensity) : Math.max(2, 2 * intensity);
+    return { intensity, range: [0.01, high] };
   }
   return { range: rangeFor(control.value, kept ? kept.range : control.range) };
 }
@@ -436,10 +438,12 @@ export function rgbOf(hex, intensity, previous) {
     const channel = parseInt(hex.slice(at, at + 2), 16);
     const shows = (c) => Math.round(Math.min(Math.max(c / intensity, 0), 1) * 255) === channel;
     if (shows(previous[k])) return previous[k];
-    for (let digits = 1; ; digits++) {
-      const value = Number(((channel / 255) * intensity).toPrecision(digits));
+    const exact = (channel / 255) * intensity;
+    for (let digits = 1; digits < 17; digits++) {
+      const value = Number(exact.toPrecision(digits));
       if (shows(value)) return value;
     }
+    return exact;
   });
 }
 
