@@ -59,7 +59,10 @@ export function createNumbers(container, editors) {
       moveNumbers(editors[stage], result.changes?.[stage] ?? [], { time: drag.time, first: drag.first, last: done });
     }
     drag.first = false;
-    if (done) drag = null;
+    if (!done) return;
+    drag = null;
+    // The control let go takes the frame of its value again.
+    refreshSoon();
   };
   const endDrag = () => {
     for (const stage of Object.keys(editors)) moveNumbers(editors[stage], [], { time: drag.time, last: true });

@@ -436,7 +436,7 @@ export function hexOf(rgb, intensity) {
 export function rgbOf(hex, intensity, previous) {
   return [1, 3, 5].map((at, k) => {
     const channel = parseInt(hex.slice(at, at + 2), 16);
-    const shows = (c) => Math.round(Math.min(Math.max(c / intensity, 0), 1) * 255) === channel;
+    const shows = (c) => Math.round((c / intensity) * 255) === channel;
     if (shows(previous[k])) return previous[k];
     const exact = (channel / 255) * intensity;
     for (let digits = 1; digits < 17; digits++) {

@@ -94,6 +94,7 @@ test('what a move, a preset and Reset write', () => {
   assert.equal(hexOf(sun.value, intensity), '#ffd69e');
   assert.deepEqual(Object.values(pair.move(sun, rgbOf('#ffd69e', intensity, sun.value)).changes).flat(), []);
   assert.deepEqual(rgbOf('#808080', 1, [0, 0, 0]), [0.5, 0.5, 0.5]);
+  assert.deepEqual(rgbOf('#ff0000', 1.5, [1, 0.9, 0.74]), [1.5, 0, 0]);
   assert.deepEqual([0.1 + 0.2, 10, 1e-7, -0, Infinity, 1e39].map(spelling),
                    ['0.30000000000000004', '10.0', '1e-7', '0.0', null, null]);
   assert.match(pair.move(control('EXPOSURE'), Infinity).refused, /^EXPOSURE takes only numbers that a float holds/);
