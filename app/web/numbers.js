@@ -352,7 +352,7 @@ function apply(operator, left, right) {
 // is a control a stage, labelled with it. Each control: { label, name,
 // type, value, range, colour, places ([{ stage, index }]) }; ranged ones
 // first, in the stages' order.
-export function controlsOf(found) {
+function controlsOf(found) {
   const byName = new Map();
   for (const [stage, { numbers }] of Object.entries(found)) {
     numbers.forEach((number, index) => {
@@ -382,7 +382,7 @@ export function controlsOf(found) {
 
 // The slider's range for a value: the comment's, widened to take a value
 // beyond it; without one, from 0 to twice the value.
-export function rangeFor(value, given) {
+function rangeFor(value, given) {
   const values = [value].flat();
   if (given) return [Math.min(given[0], ...values), Math.max(given[1], ...values)];
   const largest = Math.max(...values.map(Math.abs));
@@ -421,7 +421,7 @@ export function spelling(value) {
 }
 
 // A colour above 1 is its hue as #rrggbb and an intensity that scales it.
-export function intensityOf(rgb) {
+function intensityOf(rgb) {
   return Math.max(1, ...rgb);
 }
 
