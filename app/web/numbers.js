@@ -22,36 +22,40 @@ const colourWords = /colou?r/i;
 // colour, line }, and the declarations left without one: { name, line,
 // why }.
 export function numbersOf(text) {
-  // The tokenizer drops the CR of each CRLF, which would move every token
-  // after it; an LF and a space in its place keep each where it stands.
-  const tokens = tokenize(text.replaceAll('\r\n', '\n '));
+  const stage = { text, comments: commentsOf(text), lines: lineStarts(text) };
+  const tokens = tokenize(codeOf(stage));
   const branches = new Branches();
   const found = { numbers: [], leftOut: [] };
   let depth = 0;
   let statementStart = true;
-  let above = '';
+  // Where the code before the next token ends: the comments between count
+  // as the next declaration's, and those above a run of declarations as
+  // every one's.
+  let codeEnd = 0;
+  let runAbove = null;
   for (let i = 0; i < tokens.length; i++) {
-    const { type, data } = tokens[i];
+    const { type, data, position } = tokens[i];
+    if (type === 'whitespace') continue;
     if (type === 'preprocessor') {
       branches.follow(data);
       statementStart = true;
-    } else if (type === 'line-comment' || type === 'block-comment') {
-      above += data;
-    } else if (type === 'whitespace') {
-      if (/\n[^\n]*\n/.test(data)) above = '';
     } else if (branches.state !== 'dead') {
       if (depth === 0 && statementStart && data === 'const') {
-        const end = declaration(tokens, i, branches, above, found);
+        const above = commentsAbove(stage, codeEnd, position, runAbove);
+        const end = declaration(tokens, i, { ...stage, branches, found, above });
         if (end > i) {
           i = end;
+          codeEnd = trailingComment(stage, tokens[end].position).end;
+          runAbove = above;
           continue;
         }
       }
+      runAbove = null;
       if (data === '{') depth++;
       if (data === '}') depth--;
       statementStart = data === ';' || data === '{' || data === '}';
-      above = '';
     }
+    codeEnd = position + data.length;
   }
   findRepeats(found);
   for (const literal of found.numbers.flatMap((number) => number.literals)) {
@@ -60,10 +64,98 @@ export function numbersOf(text) {
   return found;
 }
 
+// The comments of a stage, [{ from, to }], found as the compiler's first
+// phase finds them, before any directive: the tokenizer would end a comment
+// that starts `/*/` at once, and a block comment begun on a directive's line
+// at that line's end, and read the rest as code.
+function commentsOf(text) {
+  const comments = [];
+  for (let at = text.indexOf('/'); at >= 0 && at < text.length; at = text.indexOf('/', at)) {
+    let to = at + 1;
+    if (text[at + 1] === '*') {
+      const close = text.indexOf('*/', at + 2);
+      to = close < 0 ? text.length : close + 2;
+    } else if (text[at + 1] === '/') {
+      // A backslash at a line's end carries the comment on, as it carries a
+      // directive.
+      do to = text.indexOf('\n', to + 1); while (to > 0 && /\\\r?$/.test(text.slice(to - 2, to)));
+      if (to < 0) to = text.length;
+    }
+    if (to > at + 1) comments.push({ from: at, to });
+    at = to;
+  }
+  return comments;
+}
+
+// The text the tokenizer reads: each comment a run of spaces as long, as
+// the compiler takes a comment for a space (so a directive goes on after
+// one that spans lines), and each CRLF an LF and a space, since the
+// tokenizer would drop the CR and move every token after it.
+function codeOf({ text, comments }) {
+  const parts = [];
+  let at = 0;
+  for (const { from, to } of comments) {
+    parts.push(text.slice(at, from), ' '.repeat(to - from));
+    at = to;
+  }
+  parts.push(text.slice(at));
+  return parts.join('').replaceAll('\r\n', '\n ');
+}
+
+function lineStarts(text) {
+  const starts = [0];
+  for (let at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) starts.push(at + 1);
+  return starts;
+}
+
+// The line (from 1) of a position, and the first comment from a position.
+function lineOf({ lines }, position) {
+  return firstAtOrAfter(lines, (start) => start > position);
+}
+
+function firstAtOrAfter(list, after) {
+  let low = 0;
+  let high = list.length;
+  while (low < high) {
+    const middle = (low + high) >> 1;
+    if (after(list[middle])) high = middle;
+    else low = middle + 1;
+  }
+  return low;
+}
+
+// The comments after a `;` on its line, with nothing but blanks between,
+// and where the last ends.
+function trailingComment({ text, comments }, semicolon) {
+  let comment = '';
+  let end = semicolon + 1;
+  for (let k = firstAtOrAfter(comments, (c) => c.from > semicolon); k < comments.length; k++) {
+    if (!/^[ \t]*$/.test(text.slice(end, comments[k].from))) break;
+    comment += text.slice(comments[k].from, comments[k].to);
+    end = comments[k].to;
+  }
+  return { comment, end };
+}
+
+// The comments between the code before a declaration and the declaration,
+// after the last blank line among them; where there are none, those of the
+// declaration just above (`runAbove`, null after other code).
+function commentsAbove({ text, comments }, codeEnd, from, runAbove) {
+  const between = text.slice(codeEnd, from);
+  const blank = [...between.matchAll(/\n[ \t\r]*\n/g)].at(-1);
+  const start = blank ? codeEnd + blank.index : codeEnd;
+  let above = '';
+  for (let k = firstAtOrAfter(comments, (c) => c.from >= start); comments[k]?.to <= from; k++) {
+    above += text.slice(comments[k].from, comments[k].to);
+  }
+  return above || (blank ? '' : runAbove ?? '');
+}
+
 // Reads the declaration that starts at `tokens[at]` (its `const`) into
-// `found`, and returns the index of its last token (its `;` or the comment
-// after it), or `at` when it declares no float or vec3.
-function declaration(tokens, at, branches, above, found) {
+// `found`, and returns the index of its `;`, or `at` when it declares no
+// float or vec3.
+function declaration(tokens, at, stage) {
+  const { branches, found, above } = stage;
   const next = significant(tokens, at + 1);
   let i = next();
   if (precisions.has(tokens[i]?.data)) i = next();
@@ -83,27 +175,27 @@ function declaration(tokens, at, branches, above, found) {
       init.push(tokens[i]);
     }
     if (i >= tokens.length) return at;
-    const { line } = tokens[nameAt];
+    const line = lineOf(stage, tokens[nameAt].position);
     const reading = branches.state === 'unknown' ?
       { why: `lies under ${branches.unknownWhy}, which only the browser can decide` } :
       fixedNames.has(name) ? { why: 'is needed by the program as it is' } :
       after === '[' ? { why: 'is an array' } : readInit(type, init);
-    const trailing = trailingComment(tokens, i);
+    const { comment } = trailingComment(stage, tokens[i].position);
     if (reading.why) found.leftOut.push({ name, line, why: reading.why });
-    else found.numbers.push({ name, line, ...reading, ...rangeAndColour(reading, trailing.comment, above) });
-    if (tokens[i].data === ';') return trailing.end;
+    else found.numbers.push({ name, line, ...reading, ...rangeAndColour(reading, comment, above) });
+    if (tokens[i].data === ';') return i;
   }
 }
 
-// The index of each next token after `from` that is neither whitespace nor
-// a comment; a directive ends the declaration, which then has no number.
+// The index of each next token after `from` that is not whitespace; a
+// directive ends the declaration, which then has no number.
 function significant(tokens, from) {
   let i = from - 1;
   return () => {
     for (i++; i < tokens.length; i++) {
       const { type } = tokens[i];
       if (type === 'preprocessor' || type === 'eof') return tokens.length;
-      if (type !== 'whitespace' && type !== 'line-comment' && type !== 'block-comment') return i;
+      if (type !== 'whitespace') return i;
     }
     return i;
   };
@@ -159,20 +251,6 @@ function integerValue(written) {
   return Number(written);
 }
 
-// The comments after the `;` on its line, and the index of the last.
-function trailingComment(tokens, semicolon) {
-  let comment = '';
-  let end = semicolon;
-  for (let i = semicolon + 1; i < tokens.length; i++) {
-    const { type, data } = tokens[i];
-    if (type === 'line-comment' || type === 'block-comment') {
-      comment += data;
-      end = i;
-    } else if (type !== 'whitespace' || data.includes('\n')) break;
-  }
-  return { comment, end };
-}
-
 // The range the comment gives, where it is one ([low, high], both finite,
 // low below high), and whether the value is a colour: a vec3 whose comment
 // (on its line or just above) says so, or whose values all lie in [0, 1].
@@ -221,7 +299,7 @@ class Branches {
   }
 
   follow(directive) {
-    const text = directive.replace(/\\\n/g, ' ').replace(/\/\*.*?\*\/|\/\/.*$/gs, ' ').trim();
+    const text = directive.replace(/\\\n/g, ' ').trim();
     const [, keyword = '', rest = ''] = /^#\s*(\w*)\s*(.*)$/s.exec(text) ?? [];
     const outer = this.state;
     const top = this.open.at(-1);

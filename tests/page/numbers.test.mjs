@@ -16,7 +16,8 @@ const million = `0.${'0'.repeat(999998)}1`;
 // Each row: a stage, its numbers as `NAME literal,literal`, its
 // declarations left out as `NAME why`, and what else a user meets there.
 const stages = [
-  ['a comment', '/* const float C = 1.0; */\nconst float D = 2.0; // const float E = 3.0;', ['D 2.0'], []],
+  ['a comment', '/* const float C = 1.0; */\nconst float D = 2.0; // const float E = 3.0;\n' +
+   '/*/ const float F = 1.0; */\n#define G /* a comment\nconst float H = 1.0; */ 2', ['D 2.0'], []],
   ['#if 0, and a branch GL ES leaves out', '#if 0\nconst float A = 1.0;\n#elif defined(GL_ES) && __VERSION__ >= 100\n' +
    'const float B = 2.0;\n#else\nconst float C = 3.0;\n#endif', ['B 2.0'], []],
   ['macros in a condition, #undef, a dead branch inside a dead one', '#define N 2\n#if N > 1 && !defined(M)\n' +
@@ -75,12 +76,17 @@ test('what a move, a preset and Reset write', () => {
   const pair = new PairNumbers(['Quorvel.vert', 'Quorvel.frag']);
   const vertex = 'const float EXTINCTION = 10.0;\nconst float LUMP = 0.38;  // [1, 0]\nconst float CLOUD = 1.13;';
   const fragment = 'const float EXTINCTION = 40.0;\nconst float LUMP = 0.38;\n// The colour of the sunlight\n' +
-                   'const vec3 SUN = vec3(1.5, 1.26, 0.93);\nconst float EXPOSURE = 1.0;  // [0.5, 2.0]';
+                   'const vec3 SUN = vec3(1.5, 1.26, 0.93);\nconst vec3 SKY = vec3(0.5, 1.1, 2.0);\n\n' +
+                   'const vec3 AXIS = vec3(0.5, 1.5, 0.0);\nconst float EXPOSURE = 1.0;  // [0.5, 2.0]';
   pair.read('Quorvel.vert', vertex, 'other');
   pair.read('Quorvel.frag', fragment, 'other');
   const control = (label) => pair.controls.find((c) => c.label === label);
   assert.deepEqual(pair.controls.map((c) => `${c.label} ${c.places.length}`),
-                   ['EXPOSURE 1', 'EXTINCTION (vertex) 1', 'EXTINCTION (fragment) 1', 'LUMP 2', 'CLOUD 1', 'SUN 1']);
+                   ['EXPOSURE 1', 'EXTINCTION (vertex) 1', 'EXTINCTION (fragment) 1', 'LUMP 2', 'CLOUD 1', 'SUN 1',
+                    'SKY 1', 'AXIS 1']);
+  // The comment above a run of vec3s calls each a colour, not one past a
+  // blank line.
+  assert.deepEqual(['SUN', 'SKY', 'AXIS'].map((label) => control(label).colour), [true, true, false]);
   // A range that is inverted is ignored, one that a value leaves widens,
   // and one without a comment stays as it was while the drag is in hand.
   assert.deepEqual(frameOf(control('LUMP'), null).range, [0, 0.76]);
