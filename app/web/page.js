@@ -5,14 +5,12 @@
 // first, so that no run outlives the next one. What the page decides
 // without the DOM lies in the modules beside this one.
 import { describeBuild } from './build.js';
-import { createEditor, lockEditor, markLines, replaceText, setText, textOf } from './editor.js';
+import { createEditor, lockEditor, markLines, setText, textOf } from './editor.js';
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 import { FrameCost } from './frame_cost.js';
 import { LogTail } from './log.js';
 import { frameLengths, measuredSentence, phases } from './measure.js';
-import { createNumberPanel } from './number_panel.js';
-import { numberChange, slidersOf } from './numbers.js';
-import { presetsFor } from './presets.js';
+import { createNumbers } from './number_panel.js';
 import { ArrayBufferTarget, Muxer } from 'webm-muxer';
 import { pairSentence, stages, stagesOf } from './stages.js';
 import floorFragment from '../../shaders/floor/Quorvel.frag';
@@ -46,11 +44,6 @@ let shippedPairMissing = '';
 let run = null;
 const editors = {};
 let numbers = null;
-// The stages' texts as their pair came into the editors, which Reset and
-// the presets start from.
-let baseline = {};
-// The value that a slider held when the drag in hand began, by label.
-const dragStarts = new Map();
 // Pictures saved from the page so far, to number their files.
 let picturesSaved = 0;
 // The log read so far, and its size in bytes: the next read starts there.
@@ -290,13 +283,11 @@ function showRunningPair() {
   showPair(Object.fromEntries(stages.map((stage) => [stage, run.instance.FS.readFile(stage, { encoding: 'utf8' })])));
 }
 
-// A pair comes into the editors, and its numbers to the sliders.
+// A pair comes into the editors.
 function showPair(pair) {
   for (const stage of stages) {
     if (textOf(editors[stage]) !== pair[stage]) setText(editors[stage], pair[stage]);
   }
-  baseline = pair;
-  showNumbers();
 }
 
 // The program sets its frame's title, about once a second once it draws:
@@ -376,7 +367,6 @@ async function usePair(files) {
 // pauses, a number's at once; the program notices the changed file and
 // builds the pair again.
 function edited(stage, text, immediate) {
-  showNumbers();
   // A linked pair that waits is read and edited, never run, until asked.
   if (waiting) return;
   ownPair[stage] = { text, name: stage, edited: true };
@@ -425,48 +415,6 @@ function buildDone(current) {
 
 function saveStage(stage) {
   download(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }), stage);
-}
-
-// ---- The pair's numbers ---------------------------------------------------
-
-function editorTexts() {
-  return Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
-}
-
-function showNumbers() {
-  const sliders = slidersOf(editorTexts());
-  numbers.show(sliders, presetsFor(sliders));
-}
-
-// A number moved: each stage that defines it gets the value in its text,
-// as an edit that builds at once. A drag ends as one step of the editor's
-// undo: its moves stay out of the history, and the release puts the whole
-// change from the drag's start in it.
-function numberMoved(slider, value, done) {
-  if (!dragStarts.has(slider.label)) dragStarts.set(slider.label, slider.value);
-  const start = dragStarts.get(slider.label);
-  if (done) dragStarts.delete(slider.label);
-  for (const stage of slider.stages) {
-    const view = editors[stage];
-    if (done) replaceText(view, [numberChange(textOf(view), slider.name, start)], { history: false });
-    replaceText(view, [numberChange(textOf(view), slider.name, value)], { history: done });
-  }
-}
-
-// Sets the numbers whose labels `values` names, each stage in one edit.
-function setNumbers(values) {
-  const sliders = slidersOf(editorTexts()).filter((slider) => slider.label in values);
-  for (const stage of stages) {
-    const text = textOf(editors[stage]);
-    const changes = sliders.filter((slider) => slider.stages.includes(stage))
-      .map((slider) => numberChange(text, slider.name, values[slider.label]));
-    replaceText(editors[stage], changes, { history: true });
-  }
-}
-
-// Every number back as the pair had it; a preset is that with its own.
-function baselineValues() {
-  return Object.fromEntries(slidersOf(baseline).map((slider) => [slider.label, slider.value]));
 }
 
 // ---- Pictures -------------------------------------------------------------
@@ -575,7 +523,7 @@ function endBusy(current) {
 function showBusy(busy) {
   $('measure').disabled = $('record').disabled = busy;
   for (const stage of stages) lockEditor(editors[stage], busy);
-  $('numbers').inert = busy;
+  numbers.lock(busy);
 }
 
 // The next build report or frame time of a busy run.
@@ -810,11 +758,7 @@ function listen() {
   $('measure').addEventListener('click', measurePair);
   $('save-picture').addEventListener('click', savePicture);
   $('record').addEventListener('click', recordTurn);
-  numbers = createNumberPanel($('numbers'), {
-    moved: numberMoved,
-    reset: () => setNumbers(baselineValues()),
-    preset: (look) => setNumbers({ ...baselineValues(), ...look.values }),
-  });
+  numbers = createNumbers($('numbers'), editors);
   $('download').addEventListener('click', offerLog);
   document.addEventListener('dragover', (event) => {
     event.preventDefault();
