@@ -4,16 +4,14 @@
 // pair's numbers. This module keeps which pair runs, the buttons and the
 // wiring; what the page decides lies in the modules it wires.
 import { createEdits } from './edits.js';
-import { createEditor, lockEditor, markLines, replaceText, setText, textOf } from './editor.js';
+import { createEditor, lockEditor, markLines, setText, textOf } from './editor.js';
 import { followFrameCost } from './frame_cost.js';
 import { webmSink, webmWritable } from './films.js';
 import { createLinks } from './links.js';
 import { createLogPane } from './log_pane.js';
 import { measurePair } from './measure.js';
-import { createNumberPanel } from './number_panel.js';
-import { numberChange, slidersOf } from './numbers.js';
+import { createNumbers } from './number_panel.js';
 import { createPictures } from './pictures.js';
-import { presetsFor } from './presets.js';
 import { filmTurn, turnSteps, filmFrameMicroseconds } from './recording.js';
 import { Run, runAddress } from './run.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
@@ -139,7 +137,7 @@ function showHeld(holder) {
   mirror({ held: holder });
   $('measure').disabled = $('record').disabled = Boolean(holder);
   for (const stage of stages) lockEditor(editors[stage], Boolean(holder));
-  $('numbers').inert = Boolean(holder);
+  numbers.lock(Boolean(holder));
 }
 
 // ---- The pair ----------------------------------------------------------------
@@ -173,13 +171,11 @@ function showRunningPair(texts = run?.written) {
   if (!pair.waiting && texts && Object.keys(texts).length) showPair(texts);
 }
 
-// A pair comes into the editors, and its numbers to the sliders.
+// A pair comes into the editors.
 function showPair(texts) {
   for (const stage of stages) {
     if (textOf(editors[stage]) !== texts[stage]) setText(editors[stage], texts[stage]);
   }
-  baseline = texts;
-  showNumbers();
 }
 
 async function usePair(files) {
@@ -200,7 +196,6 @@ async function usePair(files) {
 // An edit goes to the running program; a linked pair that waits is read and
 // edited, never run, until asked.
 function edited(stage, text, immediate) {
-  showNumbers();
   if (pair.waiting) return;
   pair.own[stage] = { text, name: stage, edited: true };
   edits.edited(stage, text, immediate);
@@ -273,44 +268,7 @@ async function record() {
   }
 }
 
-// ---- The pair's numbers ---------------------------------------------------
-
 let numbers = null;
-// The stages' texts as their pair came into the editors, which Reset and
-// the presets start from.
-let baseline = {};
-// The value that a slider held when the drag in hand began, by label.
-const dragStarts = new Map();
-
-function showNumbers() {
-  const sliders = slidersOf(editorPair());
-  numbers.show(sliders, presetsFor(sliders));
-}
-
-function numberMoved(slider, value, done) {
-  if (!dragStarts.has(slider.label)) dragStarts.set(slider.label, slider.value);
-  const begun = dragStarts.get(slider.label);
-  if (done) dragStarts.delete(slider.label);
-  for (const stage of slider.stages) {
-    const view = editors[stage];
-    if (done) replaceText(view, [numberChange(textOf(view), slider.name, begun)], { history: false });
-    replaceText(view, [numberChange(textOf(view), slider.name, value)], { history: done });
-  }
-}
-
-function setNumbers(values) {
-  const sliders = slidersOf(editorPair()).filter((slider) => slider.label in values);
-  for (const stage of stages) {
-    const text = textOf(editors[stage]);
-    const changes = sliders.filter((slider) => slider.stages.includes(stage))
-      .map((slider) => numberChange(text, slider.name, values[slider.label]));
-    replaceText(editors[stage], changes, { history: true });
-  }
-}
-
-function baselineValues() {
-  return Object.fromEntries(slidersOf(baseline).map((slider) => [slider.label, slider.value]));
-}
 
 // ---- Start ---------------------------------------------------------------
 
@@ -364,11 +322,7 @@ function listen() {
   $('measure').addEventListener('click', measure);
   $('save-picture').addEventListener('click', pictures.save);
   $('record').addEventListener('click', record);
-  numbers = createNumberPanel($('numbers'), {
-    moved: numberMoved,
-    reset: () => setNumbers(baselineValues()),
-    preset: (look) => setNumbers({ ...baselineValues(), ...look.values }),
-  });
+  numbers = createNumbers($('numbers'), editors);
   document.addEventListener('dragover', (event) => {
     event.preventDefault();
     document.body.classList.add('dropping');

@@ -483,8 +483,9 @@ function editorPage(engine) {
 }
 
 // The pair's numbers: a slider moves the picture as it is dragged and ends
-// on the value let go, in one step of the editor's undo; Reset and a preset
-// rewrite the numbers; "Save picture" gives the canvas as drawn.
+// on the value let go, in one step of the editor's undo; a preset rewrites
+// the numbers and Reset gives the stage back byte for byte; "Save picture"
+// gives the canvas as drawn.
 function numbersPage(engine) {
   engine.page('the pair\'s numbers and pictures', {}, (on) => {
     const fragment = () => on.web.editorText('Quorvel.frag');
@@ -498,22 +499,28 @@ function numbersPage(engine) {
 
     test('a slider moves the picture and ends on the value let go, in one undo step', async (t) => {
       assert.ok(await on.web.running(0));
-      await on.web.read(async () => {
-        const row = [...document.querySelectorAll('#numbers .number')]
-          .find((line) => line.querySelector('label').textContent === 'EXPOSURE');
-        const range = row.querySelector('input[type=range]');
-        for (const value of [1.2, 1.4, 1.6, 1.8]) {
-          range.value = value;
-          range.dispatchEvent(new Event('input'));
+      const letGo = await on.web.read(async () => {
+        // The panel marks each control with its number's label; the drag is
+        // the hand's: pressed on the slider, moved across it a frame at a
+        // time, let go.
+        const row = document.querySelector('#numbers [data-number="EXPOSURE"]');
+        const slider = row.querySelector('.lil-slider');
+        const { left, width } = slider.getBoundingClientRect();
+        const at = (value) => ({ clientX: left + ((value - 0.5) / 1.5) * width, bubbles: true });
+        slider.dispatchEvent(new MouseEvent('mousedown', at(1.2)));
+        for (const value of [1.4, 1.6, 1.8]) {
           // One move a frame, as a hand drags.
           await new Promise((resolve) => new MutationObserver((_, seen) => resolve(seen.disconnect()))
             .observe(document.body, { attributeFilter: ['data-frames'] }));
+          window.dispatchEvent(new MouseEvent('mousemove', at(value)));
         }
-        range.dispatchEvent(new Event('change'));
+        window.dispatchEvent(new MouseEvent('mouseup', at(1.8)));
+        return row.querySelector('input').value;
       });
       const moved = await built();
-      t.diagnostic(`${difference(moved, reference.rest).text} from the shipped pair at rest`);
-      assert.match(await fragment(), /^const float EXPOSURE = 1\.8;/m);
+      t.diagnostic(`let go at ${letGo}; ${difference(moved, reference.rest).text} from the shipped pair at rest`);
+      assert.ok(Math.abs(Number(letGo) - 1.8) < 0.02, `let go at ${letGo}`);
+      assert.match(await fragment(), new RegExp(`^const float EXPOSURE = ${letGo.replace('.', '\\.')};`, 'm'));
       assert.ok(differs(moved, reference.rest), 'the picture did not change');
       await on.web.read(() => {
         const content = document.querySelector('[data-stage="Quorvel.frag"] .cm-content');
@@ -525,13 +532,14 @@ function numbersPage(engine) {
     });
 
     test('a preset gives its look in one click, and Reset the pair as it was', async (t) => {
-      await on.web.read(() => [...document.querySelectorAll('#numbers .presets button')]
-        .find((button) => button.textContent === 'Evening light').click());
+      const shipped = await fragment();
+      await on.web.click('numbers [data-preset="Evening light"] button');
       const evening = await built();
       assert.match(await fragment(), /^const vec3 SUN = vec3\(1\.0, 0\.58, 0\.32\);/m);
       assert.ok(differs(evening, reference.rest), 'the picture did not change');
-      await on.web.click('numbers .reset');
+      await on.web.click('numbers [data-action="reset"] button');
       expectPicture(t, 'reset', await built(), reference.rest);
+      assert.equal(await fragment(), shipped, 'Reset did not give the stage back byte for byte');
     });
 
     test('"Record a turn" films one turn, a frame a step, or says that the browser cannot', async (t) => {
