@@ -12,14 +12,16 @@ const notes = {
 
 // `pair` is the page's record of which pair runs ({ own, linked, waiting,
 // note }); `editorPair()` gives the editors' texts by stage; `showPair`
-// puts a pair in the editors, `describe` says which pair runs.
-export function createLinks({ pair, stages, editorPair, showPair, showRunningPair, describe, say }) {
+// puts a pair in the editors, `describe` says which pair runs;
+// `settings()` gives the sun and the clock that a link carries, and
+// `take(settings)` takes those that one brings.
+export function createLinks({ pair, stages, editorPair, showPair, showRunningPair, describe, settings, take, say }) {
   // The address whose pair the page took last, so that each is followed once.
   let followed = '';
 
   return {
     async share() {
-      const link = await linkFor(editorPair());
+      const link = await linkFor(editorPair(), settings());
       if (link.refused === 'stage-too-large') {
         say(`A stage of ${link.size.toLocaleString('en')} characters is more than a link carries ` +
             `(${stageLimit.toLocaleString('en')}): use "Save" for each stage instead.`, true);
@@ -45,6 +47,7 @@ export function createLinks({ pair, stages, editorPair, showPair, showRunningPai
       if (followed !== hash) return false;
       pair.note = notes[found?.refused] ?? '';
       if (found?.pair) {
+        take(found.settings);
         pair.waiting = found.pair;
         showPair(pair.waiting);
         describe();

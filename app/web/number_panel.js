@@ -14,8 +14,10 @@ import { presets } from './presets.js';
 const parts = ['x', 'y', 'z'];
 
 // The panel in `container` for the `editors` ({ stage: view }); lock(busy)
-// holds it still while a measurement or a recording holds the run.
-export function createNumbers(container, editors) {
+// holds it still while a measurement or a recording holds the run. `reset()`
+// and `preset(look)` are told when the user asks for them, for what else a
+// look holds (its sun).
+export function createNumbers(container, editors, { reset = () => {}, preset = () => {} } = {}) {
   const pair = new PairNumbers(Object.keys(editors));
   const gui = new GUI({ container: container.querySelector('.panel'), title: 'The pair\'s numbers' });
   const said = container.querySelector('.said');
@@ -83,10 +85,20 @@ export function createNumbers(container, editors) {
     if (shape !== layout) {
       layout = shape;
       for (const child of [...gui.children]) child.destroy();
-      gui.add({ reset: () => setAll(pair.reset()) }, 'reset').name('Reset').domElement.dataset.action = 'reset';
+      const resetAll = () => {
+        if (locked) return;
+        setAll(pair.reset());
+        reset();
+      };
+      gui.add({ reset: resetAll }, 'reset').name('Reset').domElement.dataset.action = 'reset';
       const looks = gui.addFolder('Presets');
       for (const look of offered) {
-        looks.add({ [look.name]: () => setAll(pair.preset(look)) }, look.name).domElement.dataset.preset = look.name;
+        const take = () => {
+          if (locked) return;
+          setAll(pair.preset(look));
+          preset(look);
+        };
+        looks.add({ [look.name]: take }, look.name).domElement.dataset.preset = look.name;
       }
       looks.domElement.hidden = offered.length === 0;
       rows = controls.map((control) => addRow(gui, control, moved));

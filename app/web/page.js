@@ -1,29 +1,33 @@
 // The page around the program: each run in a frame of its own (run.js),
 // the pair's two stages in editors, and the features that take a run:
-// edits, the log, the frame's cost, Measure, pictures, films, links and the
-// pair's numbers. This module keeps which pair runs, the buttons and the
-// wiring; what the page decides lies in the modules it wires.
+// edits, the log, the frame's cost, Measure, pictures, films, links, the
+// pair's numbers, the sun and the clock. This module keeps which pair runs,
+// the page's state and the wiring; what the page decides lies in the
+// modules it wires.
+import { browserLacks } from './browser_lacks.js';
+import { download } from './download.js';
 import { createEdits } from './edits.js';
 import { createEditor, lockEditor, markLines, setText, textOf } from './editor.js';
 import { followFrameCost } from './frame_cost.js';
-import { webmSink, webmWritable } from './films.js';
+import { createLightPanel } from './light_panel.js';
 import { createLinks } from './links.js';
 import { createLogPane } from './log_pane.js';
-import { measurePair } from './measure.js';
+import { createMeasuring } from './measuring.js';
 import { createNumbers } from './number_panel.js';
 import { createPictures } from './pictures.js';
-import { filmTurn, turnSteps, filmFrameMicroseconds } from './recording.js';
+import { createRecorder } from './recorder.js';
 import { Run, runAddress } from './run.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
+import { defaultSun } from './sun.js';
 import floorFragment from '../../shaders/floor/Quorvel.frag';
 import floorVertex from '../../shaders/floor/Quorvel.vert';
 
 const $ = (id) => document.getElementById(id);
-const floorPair = { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment };
 
 // The page's state for scripts, mirrored to <body data-*> and never read
 // back from there: the run's state and status, the frames shown by all runs
-// together, whether an edit builds and which feature holds the run.
+// together, whether an edit is on its way, which feature holds the run, and
+// whether a run shares the page's process.
 const page = { state: 'starting', status: undefined, frames: 0, building: false, held: null, message: '' };
 // Which pair runs: the user's own stages ({ text, name, edited } by stage
 // file name; the shipped ones lie in the program's files), what the
@@ -53,6 +57,11 @@ function say(runText, message = page.message) {
   $('message').textContent = message;
 }
 
+function sayBuild(text, failed) {
+  $('build').classList.toggle('failed', failed);
+  $('build').textContent = text;
+}
+
 // Ends with a state of its own where no run can start at all.
 function nothingRuns(status, message) {
   mirror({ state: 'ended', status });
@@ -62,20 +71,20 @@ function nothingRuns(status, message) {
 const edits = createEdits({
   show({ failed, text, marks }) {
     if (marks) for (const stage of stages) markLines(editors[stage], marks[stage] ?? []);
-    $('build').classList.toggle('failed', failed);
-    $('build').textContent = text;
+    sayBuild(text, failed);
   },
   building: (building) => mirror({ building }),
 });
 const logPane = createLogPane({ shown: $('log'), leftOut: $('left-out'), download: $('download') });
 const pictures = createPictures({ say: (text) => ($('film').textContent = text), download });
-const links = createLinks({
-  pair, stages, editorPair, showPair, showRunningPair, describe: describePair,
-  say(text, failed) {
-    $('build').classList.toggle('failed', failed);
-    $('build').textContent = text;
-  },
-});
+const measuring = createMeasuring({ button: $('measure'), said: $('measured'), picture: $('stage'),
+  floor: { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment }, flush: edits.flush });
+const recorder = createRecorder($('films'), { say: (text) => ($('film').textContent = text), download,
+  flush: edits.flush });
+const light = createLightPanel($('light'), $('sun'));
+const links = createLinks({ pair, stages, editorPair, showPair, showRunningPair, describe: describePair,
+  settings: light.settings, take: light.take, say: sayBuild });
+let numbers = null;
 
 // ---- Runs ------------------------------------------------------------------
 
@@ -91,7 +100,8 @@ function start() {
     nothingRuns('webgl-lacks', shippedMissing);
     return;
   }
-  const current = new Run(Object.fromEntries(Object.entries(pair.own).map(([stage, { text }]) => [stage, text])));
+  const own = Object.fromEntries(Object.entries(pair.own).map(([stage, { text }]) => [stage, text]));
+  const current = new Run(own, light.startWith());
   run = current;
   const on = (kind, heard) => current.addEventListener(kind, ({ detail }) => run === current && heard(detail));
   on('state', (detail) => runState(current, detail));
@@ -106,21 +116,21 @@ function start() {
   on('restored', start);
   on('stopped', (error) => say('', `The program stopped on an error: ${error}`));
   on('held', (holder) => showHeld(holder));
-  edits.attach(current);
-  logPane.attach(current);
-  pictures.attach(current);
+  for (const feature of [edits, logPane, pictures, measuring, recorder, light]) feature.attach(current);
   followFrameCost(current, (text) => ($('cost').textContent = text));
   mirror({ state: 'starting', status: undefined, held: null });
   say('Starting.');
   $('restart').hidden = true;
-  $('build').textContent = '';
+  sayBuild('', false);
   current.start($('stage'), runAddress(location.href, document.querySelector('meta[name=quorvel-runs]')?.content));
 }
 
 function runState(current, { state, status }) {
   mirror({ state, status });
-  if (state === 'running') say('Running.');
-  if (state === 'running') askSharing();
+  if (state === 'running') {
+    say('Running.');
+    askSharing();
+  }
   if (state !== 'ended') return;
   if (status === 'not-loaded') {
     say('Nothing runs.', `The program could not be loaded: ${current.failure}`);
@@ -131,13 +141,14 @@ function runState(current, { state, status }) {
   $('restart').hidden = false;
 }
 
-// A feature holds the run: the editors, numbers and the features that hold
-// it stay as they are meanwhile.
+// A feature holds the run: the editors, the panels and the features that
+// hold it stay as they are meanwhile.
 function showHeld(holder) {
   mirror({ held: holder });
-  $('measure').disabled = $('record').disabled = Boolean(holder);
+  $('measure').disabled = $('films').querySelector('[name=record]').disabled = Boolean(holder);
   for (const stage of stages) lockEditor(editors[stage], Boolean(holder));
   numbers.lock(Boolean(holder));
+  light.lock(Boolean(holder));
 }
 
 // ---- The pair ----------------------------------------------------------------
@@ -171,7 +182,6 @@ function showRunningPair(texts = run?.written) {
   if (!pair.waiting && texts && Object.keys(texts).length) showPair(texts);
 }
 
-// A pair comes into the editors.
 function showPair(texts) {
   for (const stage of stages) {
     if (textOf(editors[stage]) !== texts[stage]) setText(editors[stage], texts[stage]);
@@ -201,99 +211,14 @@ function edited(stage, text, immediate) {
   edits.edited(stage, text, immediate);
 }
 
-function saveStage(stage) {
-  download(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }), stage);
-}
-
-function download(blob, name) {
-  const link = document.createElement('a');
-  link.download = name;
-  link.href = URL.createObjectURL(blob);
-  link.click();
-  setTimeout(() => URL.revokeObjectURL(link.href), 0);
-}
-
-// ---- Measure and films ---------------------------------------------------------
-
-async function measure() {
-  if (run?.state !== 'running' || run.holder) return;
-  $('measured').textContent = 'Measuring: the picture turns to the floor and back a few times.';
-  const sight = watchSight($('stage'));
-  const said = await measurePair(run, { floor: floorPair, flush: edits.flush, sight });
-  sight.stop();
-  if (said) $('measured').textContent = said;
-}
-
-// Brings the picture into view and tells whether it ever left it, or the
-// page was hidden, until stopped: a browser slows what it does not show.
-function watchSight(element) {
-  element.scrollIntoView({ block: 'nearest' });
-  let unseen = false;
-  const observer = new IntersectionObserver(([entry]) => {
-    unseen ||= !entry.isIntersecting;
-  });
-  const hidden = () => {
-    unseen ||= document.hidden;
-  };
-  observer.observe(element);
-  document.addEventListener('visibilitychange', hidden);
-  return {
-    unseen: () => unseen,
-    stop() {
-      observer.disconnect();
-      document.removeEventListener('visibilitychange', hidden);
-    },
-  };
-}
-
-async function record() {
-  if (run?.state !== 'running' || run.holder) return;
-  const [width, height] = run.size;
-  if (!(await webmWritable(width, height))) {
-    $('film').textContent = 'This browser cannot record a film of the canvas: it writes no WebM.';
-    return;
-  }
-  const sink = webmSink(width, height);
-  const progress = (step, steps) => ($('film').textContent = `Recording a turn: frame ${step + 1} of ${steps}.`);
-  try {
-    const film = await filmTurn(run, { sink, progress, flush: edits.flush });
-    if (!film) return;
-    download(film, 'quorvel-turn.webm');
-    $('film').textContent = `Recorded a turn: ${turnSteps} frames at ${1e6 / filmFrameMicroseconds} frames a ` +
-                            'second, saved as quorvel-turn.webm.';
-  } catch (stopped) {
-    $('film').textContent = `The recording stopped: ${stopped.message}.`;
-  } finally {
-    sink.close();
-  }
-}
-
-let numbers = null;
-
 // ---- Start ---------------------------------------------------------------
-
-// What the browser lacks for WebGL or for the shipped pair, in words. The
-// probe's context is given back at once: browsers keep only so many.
-function browserLacks() {
-  const gl = document.createElement('canvas').getContext('webgl');
-  if (!gl) return { all: 'This browser offers no WebGL (or has it turned off), and Quorvel draws with it.' };
-  const lacks = [];
-  if (!gl.getExtension('EXT_frag_depth')) lacks.push('the EXT_frag_depth extension');
-  if (gl.getParameter(gl.MAX_VERTEX_TEXTURE_IMAGE_UNITS) < 1) lacks.push('a texture unit in the vertex stage');
-  if (gl.getShaderPrecisionFormat(gl.FRAGMENT_SHADER, gl.HIGH_FLOAT).precision === 0) {
-    lacks.push('high precision in the fragment stage');
-  }
-  gl.getExtension('WEBGL_lose_context')?.loseContext();
-  if (lacks.length === 0) return {};
-  return { shipped: `This browser's WebGL lacks ${lacks.join(' and ')}, which the shipped shader pair needs; ` +
-                    'a pair of your own that does without may still run.' };
-}
 
 function listen() {
   for (const stage of stages) {
     const section = document.querySelector(`[data-stage="${stage}"]`);
     editors[stage] = createEditor(section.querySelector('.editor'), (text, immediate) => edited(stage, text, immediate));
-    section.querySelector('.save').addEventListener('click', () => saveStage(stage));
+    section.querySelector('.save').addEventListener('click', () => download(new Blob([textOf(editors[stage])],
+      { type: 'text/plain;charset=utf-8' }), stage));
   }
   $('pair').addEventListener('change', (event) => {
     // Cleared at once, so that the same files chosen again count; the list
@@ -319,10 +244,9 @@ function listen() {
   window.addEventListener('popstate', follow);
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', links.share);
-  $('measure').addEventListener('click', measure);
   $('save-picture').addEventListener('click', pictures.save);
-  $('record').addEventListener('click', record);
-  numbers = createNumbers($('numbers'), editors);
+  numbers = createNumbers($('numbers'), editors, { reset: light.reset,
+    preset: (look) => light.setSun(look.sun ?? defaultSun) });
   document.addEventListener('dragover', (event) => {
     event.preventDefault();
     document.body.classList.add('dropping');

@@ -26,3 +26,7 @@ Module['setSky'] = function(red, green, blue) {
 Module['setTime'] = function(seconds) {
   Module['_quorvel_set_time'](seconds);
 };
+// Whether the pair that drew the last frame declares `uniform float time`.
+Module['pairHasClock'] = function() {
+  return Module['_quorvel_pair_has_clock']() !== 0;
+};

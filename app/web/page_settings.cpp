@@ -54,4 +54,7 @@ EMSCRIPTEN_KEEPALIVE void quorvel_set_sky(float red, float green, float blue) {
 }
 
 EMSCRIPTEN_KEEPALIVE void quorvel_set_time(float seconds) { pageSeconds = seconds; }
+
+// Whether the pair that drew the last frame declares `time`.
+EMSCRIPTEN_KEEPALIVE int quorvel_pair_has_clock() { return timeLocation != -1 ? 1 : 0; }
 }

@@ -29,9 +29,11 @@ export function runAddress(pageAddress, runsFrom) {
 
 export class Run extends EventTarget {
   // `stages` ({ stage: text }) go into the program's working directory
-  // before it starts; the others stay the shipped ones.
-  constructor(stages = {}) {
+  // before it starts, the others staying the shipped ones; `settings` ({
+  // light, sky, clock }) are set before its first frame.
+  constructor(stages = {}, settings = {}) {
     super();
+    this.settings = settings;
     this.state = 'starting';
     this.status = undefined;
     this.stages = stages;
@@ -54,7 +56,8 @@ export class Run extends EventTarget {
     this.frame.title = 'Quorvel';
     this.frame.src = address;
     document.defaultView.addEventListener('message', this.heard);
-    this.frame.addEventListener('load', () => this.send('start', { stages: this.stages }), { once: true });
+    this.frame.addEventListener('load', () => this.send('start', { stages: this.stages, ...this.settings }),
+      { once: true });
     container.append(this.frame);
   }
 
@@ -80,7 +83,7 @@ export class Run extends EventTarget {
     if (kind === 'started') [this.written, this.good] = [{ ...detail.stages }, { ...detail.stages }];
     if (kind === 'build' && detail.failure === 'none') this.good = { ...this.written };
     if (kind === 'title' && this.state === 'starting') this.setState('running');
-    if (kind === 'frame') this.size = detail.size;
+    if (kind === 'frame') [this.size, this.clock] = [detail.size, detail.clock];
     if (kind === 'failed') this.failure = detail;
     this.tell(kind, detail);
     if (kind === 'ended') this.end(detail);

@@ -74,9 +74,11 @@ import { Clock } from './clock.js';
 
   // Told in the task that drew the frame, while the canvas's drawing buffer
   // still holds it: pictures and stills are taken here.
+  let clocked = false;
   function frameShown() {
     const time = performance.now();
     instance.setTime(clock.tick(time));
+    if (instance.pairHasClock() !== clocked) tell('clocked', (clocked = !clocked));
     tell('frame', { time, gpuMs: timeGpu(), size: [canvas.width, canvas.height], clock: clock.time });
     const waiting = onNextFrame;
     onNextFrame = [];
