@@ -8,7 +8,7 @@ export class FakeRun extends Run {
   constructor(stages = { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' }) {
     super();
     this.log = [];
-    this.clock = 0;
+    this.drawnAt = 0;
     this.turn = { x: 0, y: 0 };
     this.clockSet = { time: 0, playing: true, speed: 1 };
     this.frame = { contentWindow: {} };
@@ -40,7 +40,7 @@ export class FakeRun extends Run {
   }
 
   next(kind, limitMs) {
-    if (kind === 'frame') setImmediate(() => this.heardEvent('frame', { time: (this.clock += 100), size: [400, 300] }));
+    if (kind === 'frame') setImmediate(() => this.heardEvent('frame', { time: (this.drawnAt += 100), size: [400, 300] }));
     return super.next(kind, limitMs);
   }
 }
