@@ -165,6 +165,7 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
     mouse: (phase, x, y) => buttons[phase](x, y),
     touch: (phase, x, y) => touches[phase](x, y),
     key: (name) => page.keyboard.press(name),
+    holdKey: (name, down) => (down ? page.keyboard.down(name) : page.keyboard.up(name)),
     // The compositor puts a frame on whole device pixels, and so does the
     // picture taken of it.
     shoot: async (selector) => page.screenshot({ type: 'png', clip: await page.$eval(selector, (element) => {
@@ -258,6 +259,8 @@ function webKitPage(browser, close) {
     chooseFiles: async (selector, files) => (await element(selector)).sendKeys(files.join('\n')),
     mouse: (phase, x, y) => buttons[phase](x, y),
     key: (name) => act((actions) => actions.sendKeys(Key[name.toUpperCase()])),
+    holdKey: (name, down) => act((actions) => (down ? actions.keyDown(Key[name.toUpperCase()])
+      : actions.keyUp(Key[name.toUpperCase()]))),
     shoot: async (selector) => Buffer.from(await (await element(selector)).takeScreenshot(), 'base64'),
     consoleLines: () => browser.executeScript(() => window.consoleSeen ?? []),
     close,

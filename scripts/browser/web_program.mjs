@@ -212,6 +212,11 @@ export class WebProgram {
     await this.page.mouse('move', box.x + x, box.y + y);
   }
 
+  // Holds a key (`Shift`) down or lets it go.
+  async pressKey(name, down) {
+    await this.page.holdKey(name, down);
+  }
+
   async setLeftButton(down) {
     await this.page.mouse(down ? 'down' : 'up');
   }

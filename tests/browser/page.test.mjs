@@ -28,6 +28,7 @@ import { difference, readPicture, within } from '../../scripts/browser/pictures.
 import { serveFolder } from '../../scripts/browser/serve.mjs';
 import { pause, pollUntil } from '../../scripts/browser/timing.mjs';
 import { WebProgram, parseArguments, withWatcher } from '../../scripts/browser/web_program.mjs';
+import { gifFrames } from './gif.mjs';
 import { webmFrameTimes } from './webm.mjs';
 
 // Rounding and the two rasterisers' edge rules, not drawing: a peak of 16
@@ -491,14 +492,14 @@ function numbersPage(engine) {
     const fragment = () => on.web.editorText('Quorvel.frag');
     // The edits' builds are over, and their picture shown.
     const built = async () => {
-      await pollUntil(30000, () => on.web.read(() => !('building' in document.body.dataset)));
+      await on.web.editsBuilt();
       await on.web.waitForFrames(3);
       return on.web.shot(engine.picture('numbers'));
     };
     const differs = (picture, from) => difference(picture, from).mean > 2;
 
     test('a slider moves the picture and ends on the value let go, in one undo step', async (t) => {
-      assert.ok(await on.web.running(0));
+      await on.shipped();
       const letGo = await on.web.read(async () => {
         // The panel marks each control with its number's label; the drag is
         // the hand's: pressed on the slider, moved across it a frame at a
@@ -532,6 +533,7 @@ function numbersPage(engine) {
     });
 
     test('a preset gives its look in one click, and Reset the pair as it was', async (t) => {
+      await on.shipped();
       const shipped = await fragment();
       await on.web.click('numbers [data-preset="Evening light"] button');
       const evening = await built();
@@ -542,24 +544,60 @@ function numbersPage(engine) {
       assert.equal(await fragment(), shipped, 'Reset did not give the stage back byte for byte');
     });
 
-    test('"Record a turn" films one turn, a frame a step, or says that the browser cannot', async (t) => {
+    test('the sun follows a drag with Shift held, with the sky, and Reset puts both back', async (t) => {
+      await on.shipped();
+      await on.web.moveMouse(320, 40);
+      await on.web.pressKey('Shift', true);
+      await on.web.setLeftButton(true);
+      await on.web.moveMouse(330, 240);
+      await on.web.setLeftButton(false);
+      await on.web.pressKey('Shift', false);
+      await on.web.waitForFrames(3);
+      const low = await on.web.shot(engine.picture('sun-low'));
+      t.diagnostic(`${difference(low, reference.rest).text} from the shipped pair at rest`);
+      assert.ok(differs(low, reference.rest), 'the sun did not move');
+      await on.web.click('numbers [data-action="reset"] button');
+      await on.web.waitForFrames(3);
+      expectPicture(t, 'reset', await on.web.shot(engine.picture('sun-reset')), reference.rest);
+    });
+
+    // A film a browser writes: its frames and when each shows.
+    const filmed = async (t, kind, format) => {
+      const name = `quorvel-${kind === 'both' ? 'turn-and-clock' : kind}.${format}`;
+      const file = path.join(engine.driver.downloads, name);
+      fs.rmSync(file, { force: true });
+      await on.web.read((kind, format) => {
+        const form = document.getElementById('films');
+        form.querySelector('[name=kind]').value = kind;
+        form.querySelector('[name=format]').value = format;
+      }, kind, format);
       await on.web.click('record');
       const said = await pollUntil(300000, async () => {
         const text = await on.web.says('film');
-        return /^(Recorded|This browser cannot|The recording stopped)/.test(text) && text;
+        return /^(Recorded|The recording stopped)/.test(text) && text;
       });
       t.diagnostic(`"${said}"`);
-      if (said.startsWith('This browser cannot')) {
-        assert.equal(await on.web.read(() => window.MediaRecorder?.isTypeSupported('video/webm') ?? false), false);
-
-        return;
-      }
-      const file = path.join(engine.driver.downloads, 'quorvel-turn.webm');
       assert.ok(await pollUntil(10000, () => fs.existsSync(file) && fs.statSync(file).size > 0), said);
-      const times = webmFrameTimes(fs.readFileSync(file));
+      return fs.readFileSync(file);
+    };
+
+    test('"Record" films a turn with the clock as a GIF, one new frame at each step', async (t) => {
+      const frames = gifFrames(await filmed(t, 'both', 'gif'));
+      t.diagnostic(`${frames.length} frames of ${frames[0]?.delay} ms`);
+      assert.equal(frames.length, 30, 'one frame a step of 12 degrees');
+      assert.ok(frames.every((frame, i) => frame.delay === 100 && (i === 0 || !frame.image.equals(frames[i - 1].image))),
+        'a frame shown twice, or not for its step\'s time');
+    });
+
+    test('"Record" films a turn as WebM where the browser writes it, a frame a step', async (t) => {
+      const writable = await on.web.read(() => !document.querySelector('#films [value=webm]').disabled);
+      const recorder = await on.web.read(() => window.MediaRecorder?.isTypeSupported('video/webm') ?? false);
+      t.diagnostic(writable ? 'WebM offered' : 'WebM not offered: the browser writes none');
+      assert.equal(writable, recorder);
+      if (!writable) return;
+      const times = webmFrameTimes(await filmed(t, 'turn', 'webm'));
       t.diagnostic(`frames at ${times.join(', ')} ms`);
-      assert.equal(times.length, 30, 'one frame a step of 12 degrees');
-      assert.ok(times.every((time, i) => i === 0 || time > times[i - 1]), 'a frame shown twice');
+      assert.deepEqual(times, Array.from({ length: 30 }, (_, i) => 100 * i), 'a frame dropped, doubled or off its step');
     });
 
     test('"Save picture" gives the canvas as drawn, at its backing store\'s size', async (t) => {
