@@ -146,16 +146,25 @@ function printTables(names, results) {
   for (const name of names) {
     const [clouds, passing] = [results[`${name} clouds`], results[`${name} pass-through`]];
     const [ofClouds, ofPassing] = [ratios(clouds, native.clouds), ratios(passing, native.passing)];
-    table.push([name, fixed(ofClouds.rate, 2), fixed(ofClouds.cpu, 2), String(cloudsTarget[name]),
-                fixed(ofPassing.rate, 2), fixed(ofPassing.cpu, 2), fixed(ratios(clouds, passing).rate, 2)]);
+    table.push([
+      name,
+      fixed(ofClouds.rate, 2),
+      fixed(ofClouds.cpu, 2),
+      String(cloudsTarget[name]),
+      fixed(ofPassing.rate, 2),
+      fixed(ofPassing.cpu, 2),
+      fixed(ratios(clouds, passing).rate, 2),
+    ]);
   }
   console.log('');
-  printRows('ratios by frame rate, and by CPU time a frame (medians of the rounds\' ratios):', table);
+  printRows("ratios by frame rate, and by CPU time a frame (medians of the rounds' ratios):", table);
   const check = ratios(results['native clouds B'], results['native clouds']);
   const level = Math.abs(check.cpu - 1) <= selfCheckTolerance;
   const percent = selfCheckTolerance * 100;
-  console.log(`\nself-check, native clouds B / A: ${fixed(check.rate, 2)} by frame rate, ${fixed(check.cpu, 2)} by ` +
-              `CPU time (${level ? `level within ${percent} %` : `NOT LEVEL: biased by more than ${percent} %`})`);
+  console.log(
+    `\nself-check, native clouds B / A: ${fixed(check.rate, 2)} by frame rate, ${fixed(check.cpu, 2)} by ` +
+      `CPU time (${level ? `level within ${percent} %` : `NOT LEVEL: biased by more than ${percent} %`})`,
+  );
 }
 
 async function main() {

@@ -13,6 +13,9 @@ export function browserLacks() {
   }
   gl.getExtension('WEBGL_lose_context')?.loseContext();
   if (lacks.length === 0) return {};
-  return { shipped: `This browser's WebGL lacks ${lacks.join(' and ')}, which the shipped shader pair needs; ` +
-                    'a pair of your own that does without may still run.' };
+  return {
+    shipped:
+      `This browser's WebGL lacks ${lacks.join(' and ')}, which the shipped shader pair needs; ` +
+      'a pair of your own that does without may still run.',
+  };
 }

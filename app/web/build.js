@@ -24,7 +24,8 @@ export function describeBuild(report, { running, edited }) {
   const drawn = edited ? 'Your edit draws.' : '';
   const missing = report.missingUniforms;
   if (missing.length === 0) return { failed: false, text: drawn, marks: {} };
-  const lacks = `The pair lacks the uniform${missing.length > 1 ? 's' : ''} ${missing.join(', ')}, which the scene ` +
-                'sets: each set writes a line to the log.';
+  const lacks =
+    `The pair lacks the uniform${missing.length > 1 ? 's' : ''} ${missing.join(', ')}, which the scene ` +
+    'sets: each set writes a line to the log.';
   return { failed: true, text: drawn ? `${drawn} ${lacks}` : lacks, marks: {} };
 }

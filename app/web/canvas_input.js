@@ -2,13 +2,22 @@
 // the canvas until it is let go, a drag let go elsewhere ended, and one
 // finger on a touch screen dragging as the left mouse button does. Loaded
 // by each run's frame after the program's script.
-'use strict';
+
 (() => {
   const canvas = document.getElementById('canvas');
-  const mouse = (type, at = {}) => canvas.dispatchEvent(new MouseEvent(type, {
-    bubbles: true, cancelable: true, button: 0, buttons: type === 'mouseup' ? 0 : 1,
-    clientX: at.clientX, clientY: at.clientY, screenX: at.screenX, screenY: at.screenY,
-  }));
+  const mouse = (type, at = {}) =>
+    canvas.dispatchEvent(
+      new MouseEvent(type, {
+        bubbles: true,
+        cancelable: true,
+        button: 0,
+        buttons: type === 'mouseup' ? 0 : 1,
+        clientX: at.clientX,
+        clientY: at.clientY,
+        screenX: at.screenX,
+        screenY: at.screenY,
+      }),
+    );
 
   // The port hears a mouse button's release only over the canvas; the
   // capture keeps a drag's release and motion there when the pointer leaves.

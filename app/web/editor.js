@@ -38,7 +38,10 @@ export function createEditor(parent, changed) {
         keymap.of([...defaultKeymap, ...historyKeymap, indentWithTab]),
         EditorView.updateListener.of((update) => {
           if (update.docChanged && !update.transactions.every((t) => t.isUserEvent('set'))) {
-            changed(update.state.doc.toString(), update.transactions.some((t) => t.isUserEvent('input.number')));
+            changed(
+              update.state.doc.toString(),
+              update.transactions.some((t) => t.isUserEvent('input.number')),
+            );
           }
         }),
       ],
@@ -66,9 +69,18 @@ export function followEdits(view, changed) {
   const listener = EditorView.updateListener.of((update) => {
     if (!update.docChanged) return;
     const { transactions } = update;
-    const how = transactions.some((t) => !t.changes.empty && !t.isUserEvent('undo') && !t.isUserEvent('redo') &&
-                                         !t.annotation(dragMove) && !t.isUserEvent('input.number')) ? 'other' :
-      transactions.some((t) => t.isUserEvent('undo') || t.isUserEvent('redo')) ? 'history' : 'own';
+    const how = transactions.some(
+      (t) =>
+        !t.changes.empty &&
+        !t.isUserEvent('undo') &&
+        !t.isUserEvent('redo') &&
+        !t.annotation(dragMove) &&
+        !t.isUserEvent('input.number'),
+    )
+      ? 'other'
+      : transactions.some((t) => t.isUserEvent('undo') || t.isUserEvent('redo'))
+        ? 'history'
+        : 'own';
     changed(update.state.doc.toString(), how);
   });
   view.dispatch({ effects: StateEffect.appendConfig.of(listener) });

@@ -30,7 +30,7 @@ export function createEdits({ show, building }) {
     building(false);
     const done = settled;
     settled = [];
-    done.forEach((resolve) => resolve());
+    for (const resolve of done) resolve();
   }
 
   // The program reports each build as it ends: at start-up, after each edit
@@ -64,7 +64,7 @@ export function createEdits({ show, building }) {
   }
 
   function writeAll() {
-    Object.keys(latest).forEach((stage) => waiting.add(stage));
+    for (const stage of Object.keys(latest)) waiting.add(stage);
     write();
   }
 

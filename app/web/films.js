@@ -11,18 +11,28 @@ import { filmFrameMicroseconds } from './recording.js';
 const filmCodec = { codec: 'vp8', bitrate: 4000000 };
 
 export async function webmWritable(width, height) {
-  return Boolean(window.MediaRecorder?.isTypeSupported('video/webm') && window.VideoEncoder &&
-    (await VideoEncoder.isConfigSupported({ ...filmCodec, width, height }).then((answer) => answer.supported,
-      () => false)));
+  return Boolean(
+    window.MediaRecorder?.isTypeSupported('video/webm') &&
+      window.VideoEncoder &&
+      (await VideoEncoder.isConfigSupported({ ...filmCodec, width, height }).then(
+        (answer) => answer.supported,
+        () => false,
+      )),
+  );
 }
 
 export function webmSink(width, height) {
-  const muxer = new Muxer({ target: new ArrayBufferTarget(), video: { codec: 'V_VP8', width, height,
-    frameRate: 1e6 / filmFrameMicroseconds } });
+  const muxer = new Muxer({
+    target: new ArrayBufferTarget(),
+    video: { codec: 'V_VP8', width, height, frameRate: 1e6 / filmFrameMicroseconds },
+  });
   let failure = null;
-  const encoder = new VideoEncoder({ output: (chunk, meta) => muxer.addVideoChunk(chunk, meta), error: (error) => {
-    failure = error;
-  } });
+  const encoder = new VideoEncoder({
+    output: (chunk, meta) => muxer.addVideoChunk(chunk, meta),
+    error: (error) => {
+      failure = error;
+    },
+  });
   encoder.configure({ ...filmCodec, width, height });
   return {
     name: 'quorvel.webm',

@@ -6,7 +6,7 @@ mergeInto(LibraryManager.library, {
   // glShaderSource as it starts, to note each stage's type and to rewrite the
   // fixed-function names in its source.
   glCreateShaderObjectARB__deps: ['glCreateShader'],
-  glCreateShaderObjectARB: function(type) {
+  glCreateShaderObjectARB: function (type) {
     return _glCreateShader(type);
   },
   // The emulation declares what a stage uses of the fixed-function state in
@@ -14,18 +14,18 @@ mergeInto(LibraryManager.library, {
   // by stage type, off the line numbers of the compiler's messages.
   $linesAhead: {},
   glShaderSourceARB__deps: ['glShaderSource', '$linesAhead'],
-  glShaderSourceARB: function(shader, count, string, length) {
+  glShaderSourceARB: function (shader, count, string, length) {
     _glShaderSource(shader, count, string, length);
     var given = GL.getSource(shader, count, string, length).split('\n').length;
     var sent = GLctx.getShaderSource(GL.shaders[shader]).split('\n').length;
     linesAhead[GL.shaderInfos[shader].type] = sent - given;
   },
   quorvel_lines_ahead__deps: ['$linesAhead'],
-  quorvel_lines_ahead: function(type) {
+  quorvel_lines_ahead: function (type) {
     return linesAhead[type] || 0;
   },
   glCompileShaderARB__deps: ['glCompileShader'],
-  glCompileShaderARB: function(shader) {
+  glCompileShaderARB: function (shader) {
     _glCompileShader(shader);
   },
 
@@ -33,7 +33,7 @@ mergeInto(LibraryManager.library, {
   // code, as GLU gives.
   $gluErrorTexts: {},
   gluErrorString__deps: ['$gluErrorTexts', '$stringToNewUTF8'],
-  gluErrorString: function(code) {
+  gluErrorString: function (code) {
     var texts = {
       0x0000: 'no error',
       0x0500: 'invalid enumerant',
@@ -54,12 +54,13 @@ mergeInto(LibraryManager.library, {
   // eye, and the view is lost. This one multiplies the current matrix by the
   // view, as GLU does.
   gluLookAt__deps: ['$GLImmediateSetup'],
-  gluLookAt: function(eyeX, eyeY, eyeZ, centreX, centreY, centreZ, upX, upY, upZ) {
+  gluLookAt: function (eyeX, eyeY, eyeZ, centreX, centreY, centreZ, upX, upY, upZ) {
     var mat4 = GLImmediate.matrixLib.mat4;
     var view = mat4.lookAt([eyeX, eyeY, eyeZ], [centreX, centreY, centreZ], [upX, upY, upZ]);
     mat4.multiply(GLImmediate.matrix[GLImmediate.currentMatrix], view);
     GLImmediate.matricesModified = true;
-    GLImmediate.matrixVersion[GLImmediate.currentMatrix] = (GLImmediate.matrixVersion[GLImmediate.currentMatrix] + 1) | 0;
+    GLImmediate.matrixVersion[GLImmediate.currentMatrix] =
+      (GLImmediate.matrixVersion[GLImmediate.currentMatrix] + 1) | 0;
   },
 
   // WebGL's getError makes the page wait until the renderer has carried out
@@ -69,9 +70,9 @@ mergeInto(LibraryManager.library, {
   // each buffer swap only, and an error that a frame's drawing raises is
   // written at that check, the next frame's first. Errors that the GL layer
   // finds by itself are given at once, as the desktop gives every error.
-  $glErrorsAsked: {afterSwap: true},
+  $glErrorsAsked: { afterSwap: true },
   glGetError__deps: ['$glErrorsAsked'],
-  glGetError: function() {
+  glGetError: function () {
     // A lost context answers every call with an error; the page tells of
     // the loss itself and ends the run.
     if (GLctx.isContextLost()) return 0;
@@ -84,12 +85,12 @@ mergeInto(LibraryManager.library, {
     return error;
   },
   quorvel_frame_shown__deps: ['$glErrorsAsked'],
-  quorvel_frame_shown: function() {
+  quorvel_frame_shown: function () {
     glErrorsAsked.afterSwap = true;
     if (Module['onFrame']) Module['onFrame']();
   },
 
-  quorvel_close_requested: function() {
+  quorvel_close_requested: function () {
     return Module['closeRequested'] ? 1 : 0;
   },
 });

@@ -22,7 +22,7 @@ export function createLightPanel(container, marker) {
     mark(sunFolder.add(sun, 'height', ...heightRange, 0.5).name('height (degrees)'), 'sun-height'),
     mark(sunFolder.add(sun, 'around', ...aroundRange, 1).name('around (degrees)'), 'sun-around'),
   ];
-  controls.forEach((control) => control.onChange(() => sunMoved()));
+  for (const control of controls) control.onChange(() => sunMoved());
   const clockFolder = gui.addFolder('Clock');
   mark(clockFolder.add(clock, 'playing').name('plays'), 'clock-playing').onChange(() => clockSet({}));
   mark(clockFolder.add({ step: () => clockSet({ step: true }) }, 'step').name('step a frame'), 'clock-step');
@@ -39,10 +39,17 @@ export function createLightPanel(container, marker) {
 
   function clockSet(settings) {
     if (locked) return;
-    run?.ask('clock', { playing: clock.playing, speed: clock.speed, ...settings }).then((set) => {
-      Object.assign(clock, set);
-      gui.controllersRecursive().forEach((control) => control.updateDisplay());
-    }, () => {});
+    run?.ask('clock', { playing: clock.playing, speed: clock.speed, ...settings }).then(
+      (set) => {
+        Object.assign(clock, set);
+        showAll();
+      },
+      () => {},
+    );
+  }
+
+  function showAll() {
+    for (const control of gui.controllersRecursive()) control.updateDisplay();
   }
 
   function showMarker() {
@@ -53,25 +60,30 @@ export function createLightPanel(container, marker) {
 
   const setSun = (next) => {
     Object.assign(sun, next);
-    controls.forEach((control) => control.updateDisplay());
+    for (const control of controls) control.updateDisplay();
     sunMoved();
   };
   showMarker();
 
   return {
     // What the page's address carries.
-    settings: () => ({ sun: { height: sun.height, around: sun.around }, clock: { speed: clock.speed,
-      playing: clock.playing } }),
+    settings: () => ({
+      sun: { height: sun.height, around: sun.around },
+      clock: { speed: clock.speed, playing: clock.playing },
+    }),
     // What a new run starts with: the default sun and sky cost it no call.
-    startWith: () => ({ light: isDefault(sun) ? null : lightOf(sun), sky: isDefault(sun) ? null : skyOf(sun),
-      clock: { playing: clock.playing, speed: clock.speed } }),
+    startWith: () => ({
+      light: isDefault(sun) ? null : lightOf(sun),
+      sky: isDefault(sun) ? null : skyOf(sun),
+      clock: { playing: clock.playing, speed: clock.speed },
+    }),
     setSun,
     reset: () => setSun(defaultSun),
     // Settings that came with a link.
     take({ sun: linked, clock: clocked }) {
       if (linked) setSun(linked);
       if (clocked) Object.assign(clock, clocked);
-      gui.controllersRecursive().forEach((control) => control.updateDisplay());
+      showAll();
     },
     attach(next) {
       run = next;

@@ -41,8 +41,11 @@ export async function pairOf(hash, stages) {
     const pair = JSON.parse(text);
     if (!stages.every((stage) => typeof pair?.[stage] === 'string')) return { refused: 'unreadable' };
     if (stages.some((stage) => pair[stage].length > stageLimit)) return { refused: 'too-large' };
-    return { pair: Object.fromEntries(stages.map((stage) => [stage, pair[stage]])), settings: settingsOf(pair.settings) };
-  } catch (unreadable) {
+    return {
+      pair: Object.fromEntries(stages.map((stage) => [stage, pair[stage]])),
+      settings: settingsOf(pair.settings),
+    };
+  } catch {
     return { refused: 'unreadable' };
   }
 }
@@ -73,12 +76,18 @@ async function compressed(bytes) {
 // kilobyte, which inflates to a megabyte at most.
 async function inflatedWithin(packed, limit) {
   let at = 0;
-  const kilobytes = new ReadableStream({
-    pull(controller) {
-      if (at >= packed.length) controller.close();
-      else controller.enqueue(packed.slice(at, (at += 1024)));
+  const kilobytes = new ReadableStream(
+    {
+      pull(controller) {
+        if (at >= packed.length) controller.close();
+        else {
+          controller.enqueue(packed.slice(at, at + 1024));
+          at += 1024;
+        }
+      },
     },
-  }, { highWaterMark: 0 });
+    { highWaterMark: 0 },
+  );
   const reader = kilobytes.pipeThrough(new DecompressionStream('deflate-raw')).getReader();
   const chunks = [];
   let size = 0;

@@ -5,9 +5,10 @@
 import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from './link.js';
 
 const notes = {
-  'too-large': `The page's address holds more than the page takes (over ${stageLimit.toLocaleString('en')} ` +
-               'characters a stage), so it was not read.',
-  unreadable: 'The page\'s address holds no pair that it can read.',
+  'too-large':
+    `The page's address holds more than the page takes (over ${stageLimit.toLocaleString('en')} ` +
+    'characters a stage), so it was not read.',
+  unreadable: "The page's address holds no pair that it can read.",
 };
 
 // `pair` is the page's record of which pair runs ({ own, linked, waiting,
@@ -23,15 +24,21 @@ export function createLinks({ pair, stages, editorPair, showPair, showRunningPai
     async share() {
       const link = await linkFor(editorPair(), settings());
       if (link.refused === 'stage-too-large') {
-        say(`A stage of ${link.size.toLocaleString('en')} characters is more than a link carries ` +
-            `(${stageLimit.toLocaleString('en')}): use "Save" for each stage instead.`, true);
+        say(
+          `A stage of ${link.size.toLocaleString('en')} characters is more than a link carries ` +
+            `(${stageLimit.toLocaleString('en')}): use "Save" for each stage instead.`,
+          true,
+        );
       } else if (link.refused) {
-        say(`This pair makes an address of ${link.size.toLocaleString('en')} characters, more than browsers ` +
-            `open (${addressLimit.toLocaleString('en')}): use "Save" for each stage instead.`, true);
+        say(
+          `This pair makes an address of ${link.size.toLocaleString('en')} characters, more than browsers ` +
+            `open (${addressLimit.toLocaleString('en')}): use "Save" for each stage instead.`,
+          true,
+        );
       } else {
         history.replaceState(null, '', link.hash);
         followed = location.hash;
-        say('The page\'s address now holds this pair: copy it from the address bar to share it.', false);
+        say("The page's address now holds this pair: copy it from the address bar to share it.", false);
       }
     },
 

@@ -12,8 +12,9 @@ export function createLogPane({ shown, leftOut, download }) {
     shown.textContent = log.tail;
     if (following) shown.scrollTop = shown.scrollHeight;
     leftOut.hidden = log.leftOut <= 0;
-    leftOut.textContent = `The log's first ${log.leftOut} lines are left out here; the download has all ` +
-                          `${log.lines} (${Math.round(size / 1024)} kB).`;
+    leftOut.textContent =
+      `The log's first ${log.leftOut} lines are left out here; the download has all ` +
+      `${log.lines} (${Math.round(size / 1024)} kB).`;
   }
 
   download.addEventListener('click', () => {

@@ -30,13 +30,17 @@ export function frameLengths(times) {
 // nothing of the pair.
 export function measuredSentence(pairLengths, floorLengths, { unseen = false } = {}) {
   if (unseen) {
-    return 'The picture was out of view for part of the measurement, and a browser slows what it does not show: ' +
-           'measure again with the picture in view.';
+    return (
+      'The picture was out of view for part of the measurement, and a browser slows what it does not show: ' +
+      'measure again with the picture in view.'
+    );
   }
   const [pair, floor] = [median(pairLengths), median(floorLengths)];
-  return `Your pair: ${pair.toFixed(1)} ms a frame, ${(floor / pair).toFixed(2)} times the floor (the pass-through ` +
-         `pair, ${floor.toFixed(1)} ms a frame): medians of ${pairLengths.length} and ${floorLengths.length} frames ` +
-         'drawn in turns.';
+  return (
+    `Your pair: ${pair.toFixed(1)} ms a frame, ${(floor / pair).toFixed(2)} times the floor (the pass-through ` +
+    `pair, ${floor.toFixed(1)} ms a frame): medians of ${pairLengths.length} and ${floorLengths.length} frames ` +
+    'drawn in turns.'
+  );
 }
 
 const measureRounds = 3;

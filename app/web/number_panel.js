@@ -19,7 +19,7 @@ const parts = ['x', 'y', 'z'];
 // look holds (its sun).
 export function createNumbers(container, editors, { reset = () => {}, preset = () => {} } = {}) {
   const pair = new PairNumbers(Object.keys(editors));
-  const gui = new GUI({ container: container.querySelector('.panel'), title: 'The pair\'s numbers' });
+  const gui = new GUI({ container: container.querySelector('.panel'), title: "The pair's numbers" });
   const said = container.querySelector('.said');
   let rows = [];
   let layout = '';
@@ -80,8 +80,10 @@ export function createNumbers(container, editors, { reset = () => {}, preset = (
   function refresh() {
     const offered = presets.filter((look) => pair.offers(look));
     const controls = pair.controls;
-    const shape = JSON.stringify([controls.map(({ label, type, colour }) => [label, type, colour]),
-                                  offered.map((look) => look.name)]);
+    const shape = JSON.stringify([
+      controls.map(({ label, type, colour }) => [label, type, colour]),
+      offered.map((look) => look.name),
+    ]);
     if (shape !== layout) {
       layout = shape;
       for (const child of [...gui.children]) child.destroy();
@@ -103,7 +105,7 @@ export function createNumbers(container, editors, { reset = () => {}, preset = (
       looks.domElement.hidden = offered.length === 0;
       rows = controls.map((control) => addRow(gui, control, moved));
     }
-    controls.forEach((control, i) => showRow(rows[i], control, drag?.label === control.label));
+    for (const [i, control] of controls.entries()) showRow(rows[i], control, drag?.label === control.label);
     container.hidden = controls.length === 0 && pair.leftOut.length === 0;
     showLeftOut(container.querySelector('.left-out'), pair.leftOut);
   }
@@ -136,7 +138,12 @@ function addRow(gui, control, moved) {
     for (const [k, part] of parts.entries()) {
       const controller = add(part, gui.add(row.model, part, low, high, stepFor(frame.range)));
       controller.name(`${control.label}.${part}`);
-      const move = (done) => (value) => moved(row, row.control.value.map((v, j) => (j === k ? value : v)), done);
+      const move = (done) => (value) =>
+        moved(
+          row,
+          row.control.value.map((v, j) => (j === k ? value : v)),
+          done,
+        );
       controller.onChange(move(false)).onFinishChange(move(true));
     }
   } else {
@@ -180,9 +187,11 @@ function showRow(row, control, inHand) {
 function showLeftOut(details, leftOut) {
   details.hidden = leftOut.length === 0;
   details.querySelector('summary').textContent = `Declarations without a control (${leftOut.length})`;
-  details.querySelector('ul').replaceChildren(...leftOut.map(({ stage, name, line, why }) => {
-    const item = document.createElement('li');
-    item.textContent = `${name} (${stage}, line ${line}) ${why}.`;
-    return item;
-  }));
+  details.querySelector('ul').replaceChildren(
+    ...leftOut.map(({ stage, name, line, why }) => {
+      const item = document.createElement('li');
+      item.textContent = `${name} (${stage}, line ${line}) ${why}.`;
+      return item;
+    }),
+  );
 }

@@ -78,7 +78,8 @@ function commentsOf(text) {
     } else if (text[at + 1] === '/') {
       // A backslash at a line's end carries the comment on, as it carries a
       // directive.
-      do to = text.indexOf('\n', to + 1); while (to > 0 && /\\\r?$/.test(text.slice(to - 2, to)));
+      do to = text.indexOf('\n', to + 1);
+      while (to > 0 && /\\\r?$/.test(text.slice(to - 2, to)));
       if (to < 0) to = text.length;
     }
     if (to > at + 1) comments.push({ from: at, to });
@@ -148,7 +149,7 @@ function commentsAbove({ text, comments }, codeEnd, from, runAbove) {
   for (let k = firstAtOrAfter(comments, (c) => c.from >= start); comments[k]?.to <= from; k++) {
     above += text.slice(comments[k].from, comments[k].to);
   }
-  return above || (blank ? '' : runAbove ?? '');
+  return above || (blank ? '' : (runAbove ?? ''));
 }
 
 // Reads the declaration that starts at `tokens[at]` (its `const`) into
@@ -176,10 +177,14 @@ function declaration(tokens, at, stage) {
     }
     if (i >= tokens.length) return at;
     const line = lineOf(stage, tokens[nameAt].position);
-    const reading = branches.state === 'unknown' ?
-      { why: `lies under ${branches.unknownWhy}, which only the browser can decide` } :
-      fixedNames.has(name) ? { why: 'is needed by the program as it is' } :
-      after === '[' ? { why: 'is an array' } : readInit(type, init);
+    const reading =
+      branches.state === 'unknown'
+        ? { why: `lies under ${branches.unknownWhy}, which only the browser can decide` }
+        : fixedNames.has(name)
+          ? { why: 'is needed by the program as it is' }
+          : after === '['
+            ? { why: 'is an array' }
+            : readInit(type, init);
     const { comment } = trailingComment(stage, tokens[i].position);
     if (reading.why) found.leftOut.push({ name, line, why: reading.why });
     else found.numbers.push({ name, line, ...reading, ...rangeAndColour(reading, comment, above) });
@@ -232,8 +237,11 @@ function split(tokens) {
 // as octal, and a float constant takes no integer in GLSL ES.
 function readLiteral(tokens, wantsFloat) {
   const [sign, number] = tokens.length === 2 ? tokens : [null, tokens[0]];
-  if (tokens.length > 2 || (sign && sign.data !== '-' && sign.data !== '+') ||
-      (number?.type !== 'float' && number?.type !== 'integer')) {
+  if (
+    tokens.length > 2 ||
+    (sign && sign.data !== '-' && sign.data !== '+') ||
+    (number?.type !== 'float' && number?.type !== 'integer')
+  ) {
     return { why: 'is worked out, not written as a number' };
   }
   if (number.type === 'integer' && wantsFloat) return { why: 'is an integer, which a float constant cannot take' };
@@ -283,7 +291,10 @@ function findRepeats(found) {
 // cannot be known here, and the code under it is neither live nor dead.
 class Branches {
   constructor() {
-    this.macros = new Map([['GL_ES', '1'], ['__VERSION__', '100']]);
+    this.macros = new Map([
+      ['GL_ES', '1'],
+      ['__VERSION__', '100'],
+    ]);
     // Each open #if: { state: 'live' | 'dead' | 'unknown', taken: whether
     // an earlier branch was (null: unknown), why }.
     this.open = [];
@@ -361,8 +372,24 @@ function integerValueOrNull(written) {
 }
 
 const binaryPrecedence = {
-  '||': 1, '&&': 2, '|': 3, '^': 4, '&': 5, '==': 6, '!=': 6, '<': 7, '>': 7, '<=': 7, '>=': 7, '<<': 8, '>>': 8,
-  '+': 9, '-': 9, '*': 10, '/': 10, '%': 10,
+  '||': 1,
+  '&&': 2,
+  '|': 3,
+  '^': 4,
+  '&': 5,
+  '==': 6,
+  '!=': 6,
+  '<': 7,
+  '>': 7,
+  '<=': 7,
+  '>=': 7,
+  '<<': 8,
+  '>>': 8,
+  '+': 9,
+  '-': 9,
+  '*': 10,
+  '/': 10,
+  '%': 10,
 };
 
 // An #if condition's integer value, or null where it names what only a
@@ -391,7 +418,11 @@ function evaluate(condition, branches) {
       if (value === null) return null;
       return { '!': Number(!value), '-': -value, '+': value, '~': ~value }[token];
     }
-    if (/^\d/.test(token ?? '')) return integerValueOrNull(token) ?? ((failed = true), null);
+    if (/^\d/.test(token ?? '')) {
+      const value = integerValueOrNull(token);
+      failed ||= value === null;
+      return value;
+    }
     if (/^\w+$/.test(token ?? '')) return branches.valueOf(token);
     failed = true;
     return null;
@@ -414,10 +445,24 @@ function apply(operator, left, right) {
   if (operator === '||' && ((left !== null && left !== 0) || (right !== null && right !== 0))) return 1;
   if (left === null || right === null || ((operator === '/' || operator === '%') && right === 0)) return null;
   const result = {
-    '||': left || right, '&&': left && right, '|': left | right, '^': left ^ right, '&': left & right,
-    '==': left === right, '!=': left !== right, '<': left < right, '>': left > right, '<=': left <= right,
-    '>=': left >= right, '<<': left << right, '>>': left >> right, '+': left + right, '-': left - right,
-    '*': left * right, '/': Math.trunc(left / right), '%': left % right,
+    '||': left || right,
+    '&&': left && right,
+    '|': left | right,
+    '^': left ^ right,
+    '&': left & right,
+    '==': left === right,
+    '!=': left !== right,
+    '<': left < right,
+    '>': left > right,
+    '<=': left <= right,
+    '>=': left >= right,
+    '<<': left << right,
+    '>>': left >> right,
+    '+': left + right,
+    '-': left - right,
+    '*': left * right,
+    '/': Math.trunc(left / right),
+    '%': left % right,
   }[operator];
   return Number(result);
 }
@@ -543,7 +588,8 @@ export class PairNumbers {
     const before = this.found[stage].numbers;
     this.found[stage] = numbersOf(text);
     const after = this.found[stage].numbers;
-    const sameShape = before.length === after.length &&
+    const sameShape =
+      before.length === after.length &&
       before.every((number, i) => number.name === after[i].name && number.literals.length === after[i].literals.length);
     if (how === 'other' || !sameShape) {
       for (const record of Object.values(this.record)) record.clear();
@@ -562,7 +608,12 @@ export class PairNumbers {
     if (!values.every((v) => spelling(v) !== null)) {
       return { refused: `${control.label} takes only numbers that a float holds, not ${values.join(', ')}.` };
     }
-    return { changes: this.changes(control.places.map((place) => ({ ...place, value })), false) };
+    return {
+      changes: this.changes(
+        control.places.map((place) => ({ ...place, value })),
+        false,
+      ),
+    };
   }
 
   reset() {
@@ -583,9 +634,12 @@ export class PairNumbers {
 
   placesOf(look) {
     return Object.entries(look.values).flatMap(([name, given]) => {
-      const byStage = typeof given === 'object' && !Array.isArray(given) ? Object.entries(given) :
-        Object.keys(this.found).filter((stage) => this.found[stage].numbers.some((n) => n.name === name))
-          .map((stage) => [stage, given]);
+      const byStage =
+        typeof given === 'object' && !Array.isArray(given)
+          ? Object.entries(given)
+          : Object.keys(this.found)
+              .filter((stage) => this.found[stage].numbers.some((n) => n.name === name))
+              .map((stage) => [stage, given]);
       return byStage.map(([stage, value]) => {
         const type = Array.isArray(value) ? 'vec3' : 'float';
         const numbers = this.found[stage]?.numbers ?? [];
@@ -606,12 +660,22 @@ export class PairNumbers {
       for (const { index, value } of places.filter((place) => place.stage === stage)) {
         const number = numbers[index];
         const start = targets.get(index) ?? number.literals;
-        if (!record.has(index)) record.set(index, number.literals.map(({ text, value }) => ({ text, value })));
-        targets.set(index, [value].flat().map((v, k) => (start[k].value === v ? start[k] : { text: spelling(v) })));
+        if (!record.has(index))
+          record.set(
+            index,
+            number.literals.map(({ text, value }) => ({ text, value })),
+          );
+        targets.set(
+          index,
+          [value].flat().map((v, k) => (start[k].value === v ? start[k] : { text: spelling(v) })),
+        );
       }
-      result[stage] = [...targets].flatMap(([index, wanted]) => numbers[index].literals
-        .map((literal, k) => ({ from: literal.from, to: literal.to, insert: wanted[k].text }))
-        .filter((change, k) => change.insert !== numbers[index].literals[k].text))
+      result[stage] = [...targets]
+        .flatMap(([index, wanted]) =>
+          numbers[index].literals
+            .map((literal, k) => ({ from: literal.from, to: literal.to, insert: wanted[k].text }))
+            .filter((change, k) => change.insert !== numbers[index].literals[k].text),
+        )
         .sort((a, b) => a.from - b.from);
     }
     return result;

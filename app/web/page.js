@@ -44,8 +44,12 @@ function mirror(changes) {
   const { dataset } = document.body;
   dataset.state = page.state;
   dataset.frames = String(page.frames);
-  for (const [key, value] of [['status', page.status], ['building', page.building ? '' : undefined],
-    ['held', page.held ?? undefined], ['sharesPage', page.sharesPage ?? undefined]]) {
+  for (const [key, value] of [
+    ['status', page.status],
+    ['building', page.building ? '' : undefined],
+    ['held', page.held ?? undefined],
+    ['sharesPage', page.sharesPage ?? undefined],
+  ]) {
     if (value === undefined) delete dataset[key];
     else dataset[key] = String(value);
   }
@@ -77,13 +81,30 @@ const edits = createEdits({
 });
 const logPane = createLogPane({ shown: $('log'), leftOut: $('left-out'), download: $('download') });
 const pictures = createPictures({ say: (text) => ($('film').textContent = text), download });
-const measuring = createMeasuring({ button: $('measure'), said: $('measured'), picture: $('stage'),
-  floor: { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment }, flush: edits.flush });
-const recorder = createRecorder($('films'), { say: (text) => ($('film').textContent = text), download,
-  flush: edits.flush });
+const measuring = createMeasuring({
+  button: $('measure'),
+  said: $('measured'),
+  picture: $('stage'),
+  floor: { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment },
+  flush: edits.flush,
+});
+const recorder = createRecorder($('films'), {
+  say: (text) => ($('film').textContent = text),
+  download,
+  flush: edits.flush,
+});
 const light = createLightPanel($('light'), $('sun'));
-const links = createLinks({ pair, stages, editorPair, showPair, showRunningPair, describe: describePair,
-  settings: light.settings, take: light.take, say: sayBuild });
+const links = createLinks({
+  pair,
+  stages,
+  editorPair,
+  showPair,
+  showRunningPair,
+  describe: describePair,
+  settings: light.settings,
+  take: light.take,
+  say: sayBuild,
+});
 let numbers = null;
 
 // ---- Runs ------------------------------------------------------------------
@@ -136,8 +157,11 @@ function runState(current, { state, status }) {
     say('Nothing runs.', `The program could not be loaded: ${current.failure}`);
     return;
   }
-  say(status === 'context-lost' ? 'The browser took the GL context away and the run stopped; it starts again ' +
-      'when the browser gives it back.' : `The run ended with status ${status}.`);
+  say(
+    status === 'context-lost'
+      ? 'The browser took the GL context away and the run stopped; it starts again ' + 'when the browser gives it back.'
+      : `The run ended with status ${status}.`,
+  );
   $('restart').hidden = false;
 }
 
@@ -153,16 +177,19 @@ function showHeld(holder) {
 
 // ---- The pair ----------------------------------------------------------------
 
-const namesOf = (own) => Object.fromEntries(Object.entries(own).map(([stage, { name, edited }]) => [stage,
-  { name, edited }]));
+const namesOf = (own) =>
+  Object.fromEntries(Object.entries(own).map(([stage, { name, edited }]) => [stage, { name, edited }]));
 
 function editorPair() {
   return Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
 }
 
 function describePair() {
-  const text = pairSentence(pair.built, { linked: pair.linked, waiting: Boolean(pair.waiting),
-    sharesPage: page.sharesPage });
+  const text = pairSentence(pair.built, {
+    linked: pair.linked,
+    waiting: Boolean(pair.waiting),
+    sharesPage: page.sharesPage,
+  });
   $('pairs').textContent = pair.note ? `${pair.note} ${text}` : text;
   $('run-linked').hidden = !pair.waiting;
 }
@@ -216,9 +243,14 @@ function edited(stage, text, immediate) {
 function listen() {
   for (const stage of stages) {
     const section = document.querySelector(`[data-stage="${stage}"]`);
-    editors[stage] = createEditor(section.querySelector('.editor'), (text, immediate) => edited(stage, text, immediate));
-    section.querySelector('.save').addEventListener('click', () => download(new Blob([textOf(editors[stage])],
-      { type: 'text/plain;charset=utf-8' }), stage));
+    editors[stage] = createEditor(section.querySelector('.editor'), (text, immediate) =>
+      edited(stage, text, immediate),
+    );
+    section
+      .querySelector('.save')
+      .addEventListener('click', () =>
+        download(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }), stage),
+      );
   }
   $('pair').addEventListener('change', (event) => {
     // Cleared at once, so that the same files chosen again count; the list
@@ -245,8 +277,10 @@ function listen() {
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', links.share);
   $('save-picture').addEventListener('click', pictures.save);
-  numbers = createNumbers($('numbers'), editors, { reset: light.reset,
-    preset: (look) => light.setSun(look.sun ?? defaultSun) });
+  numbers = createNumbers($('numbers'), editors, {
+    reset: light.reset,
+    preset: (look) => light.setSun(look.sun ?? defaultSun),
+  });
   document.addEventListener('dragover', (event) => {
     event.preventDefault();
     document.body.classList.add('dropping');
@@ -265,8 +299,11 @@ async function main() {
   // whole texts and the size of the canvas's backing store.
   window.quorvel = { editorText: (stage) => textOf(editors[stage]), canvasSize: () => run?.size ?? null };
   if (location.protocol === 'file:') {
-    nothingRuns('not-served', 'This page must come over HTTP: browsers do not load its program from a file. ' +
-                              'Serve the folder (scripts/web --serve does) and open the address it prints.');
+    nothingRuns(
+      'not-served',
+      'This page must come over HTTP: browsers do not load its program from a file. ' +
+        'Serve the folder (scripts/web --serve does) and open the address it prints.',
+    );
     return;
   }
   const lacks = browserLacks();

@@ -10,21 +10,33 @@ export const presets = [
   {
     name: 'Towering',
     values: {
-      LUMP_AMPLITUDE: 0.56, LUMP_FREQUENCY: 1.5, BASE_LUMPS: 0.2,
-      EXTINCTION: { 'Quorvel.vert': 16, 'Quorvel.frag': 80 }, RIM_GLOW: 1, EXPOSURE: 1.1,
+      LUMP_AMPLITUDE: 0.56,
+      LUMP_FREQUENCY: 1.5,
+      BASE_LUMPS: 0.2,
+      EXTINCTION: { 'Quorvel.vert': 16, 'Quorvel.frag': 80 },
+      RIM_GLOW: 1,
+      EXPOSURE: 1.1,
     },
   },
   {
     name: 'Thin wisp',
     values: {
-      LUMP_AMPLITUDE: 0.2, FINE_AMPLITUDE: 0.05, SOFT_EDGE: 0.03, LIGHT_SOFT_EDGE: 0.3,
-      EXTINCTION: { 'Quorvel.vert': 2, 'Quorvel.frag': 3 }, RIM_GLOW: 2.5, EXPOSURE: 1.5,
+      LUMP_AMPLITUDE: 0.2,
+      FINE_AMPLITUDE: 0.05,
+      SOFT_EDGE: 0.03,
+      LIGHT_SOFT_EDGE: 0.3,
+      EXTINCTION: { 'Quorvel.vert': 2, 'Quorvel.frag': 3 },
+      RIM_GLOW: 2.5,
+      EXPOSURE: 1.5,
     },
   },
   {
     name: 'Evening light',
     values: {
-      SUN: [1, 0.58, 0.32], SKY_ABOVE: [0.32, 0.26, 0.42], SKY_SHADE: [0.14, 0.08, 0.13], RIM_GLOW: 2.4,
+      SUN: [1, 0.58, 0.32],
+      SKY_ABOVE: [0.32, 0.26, 0.42],
+      SKY_SHADE: [0.14, 0.08, 0.13],
+      RIM_GLOW: 2.4,
       EXPOSURE: 0.95,
     },
   },

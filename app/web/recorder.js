@@ -11,8 +11,9 @@ const kinds = { turn: 'one turn', clock: 'a stretch of the clock', both: 'a turn
 export function createRecorder(form, { say, download, flush }) {
   let run = null;
   let stopping = false;
-  const [kind, format, record, stop] = ['kind', 'format', 'record', 'stop']
-    .map((name) => form.querySelector(`[name=${name}]`));
+  const [kind, format, record, stop] = ['kind', 'format', 'record', 'stop'].map((name) =>
+    form.querySelector(`[name=${name}]`),
+  );
   stop.addEventListener('click', () => {
     stopping = true;
   });
@@ -35,8 +36,10 @@ export function createRecorder(form, { say, download, flush }) {
       });
       if (made) {
         download(made[0], name);
-        say(`Recorded ${kinds[kind.value]}: ${filmSteps} frames at ${1e6 / filmFrameMicroseconds} frames a second, ` +
-            `saved as ${name}.`);
+        say(
+          `Recorded ${kinds[kind.value]}: ${filmSteps} frames at ${1e6 / filmFrameMicroseconds} frames a second, ` +
+            `saved as ${name}.`,
+        );
       }
     } catch (stopped) {
       say(`The recording stopped: ${stopped.message}.`);

@@ -56,8 +56,9 @@ export class Run extends EventTarget {
     this.frame.title = 'Quorvel';
     this.frame.src = address;
     document.defaultView.addEventListener('message', this.heard);
-    this.frame.addEventListener('load', () => this.send('start', { stages: this.stages, ...this.settings }),
-      { once: true });
+    this.frame.addEventListener('load', () => this.send('start', { stages: this.stages, ...this.settings }), {
+      once: true,
+    });
     container.append(this.frame);
   }
 

@@ -40,8 +40,11 @@ import { Clock } from './clock.js';
     if (light) instance.setLight(...light);
     if (sky) instance.setSky(...sky);
     clock = new Clock(settings);
-    tell('started', { stages: Object.fromEntries(['Quorvel.vert', 'Quorvel.frag'].map((stage) => [stage,
-      instance.FS.readFile(stage, { encoding: 'utf8' })])) });
+    tell('started', {
+      stages: Object.fromEntries(
+        ['Quorvel.vert', 'Quorvel.frag'].map((stage) => [stage, instance.FS.readFile(stage, { encoding: 'utf8' })]),
+      ),
+    });
     followTitle();
     const poll = setInterval(readLog, logReadMs);
     let status;
@@ -66,8 +69,11 @@ import { Clock } from './clock.js';
   // The program sets the frame's title about once a second once it draws.
   function followTitle() {
     const title = document.querySelector('title');
-    new MutationObserver(() => tell('title', document.title)).observe(title, { childList: true, characterData: true,
-      subtree: true });
+    new MutationObserver(() => tell('title', document.title)).observe(title, {
+      childList: true,
+      characterData: true,
+      subtree: true,
+    });
   }
 
   // ---- Each frame -------------------------------------------------------------
@@ -78,7 +84,10 @@ import { Clock } from './clock.js';
   function frameShown() {
     const time = performance.now();
     instance.setTime(clock.tick(time));
-    if (instance.pairHasClock() !== clocked) tell('clocked', (clocked = !clocked));
+    if (instance.pairHasClock() !== clocked) {
+      clocked = !clocked;
+      tell('clocked', clocked);
+    }
     tell('frame', { time, gpuMs: timeGpu(), size: [canvas.width, canvas.height], clock: clock.time });
     const waiting = onNextFrame;
     onNextFrame = [];
@@ -119,7 +128,8 @@ import { Clock } from './clock.js';
     let size;
     try {
       size = instance.FS.stat('logfile.txt').size;
-    } catch (missing) {
+    } catch {
+      // No log yet.
       return;
     }
     if (size <= logRead) return;
@@ -142,15 +152,16 @@ import { Clock } from './clock.js';
 
   // `take` runs in the task that drew the next frame, while the canvas's
   // drawing buffer still holds it.
-  const nextFrame = (take) => new Promise((resolve, reject) => {
-    onNextFrame.push(() => {
-      try {
-        resolve(take());
-      } catch (error) {
-        reject(error);
-      }
+  const nextFrame = (take) =>
+    new Promise((resolve, reject) => {
+      onNextFrame.push(() => {
+        try {
+          resolve(take());
+        } catch (error) {
+          reject(error);
+        }
+      });
     });
-  });
 
   // ---- What the page asks -------------------------------------------------
 
@@ -159,7 +170,9 @@ import { Clock } from './clock.js';
     start: (args) => {
       start(args);
     },
-    write: ({ stages }) => Object.entries(stages).forEach(([stage, text]) => writeStage(stage, text)),
+    write: ({ stages }) => {
+      for (const [stage, text] of Object.entries(stages)) writeStage(stage, text);
+    },
     read: ({ stage }) => instance.FS.readFile(stage, { encoding: 'utf8' }),
     close: () => {
       if (instance) instance.closeRequested = true;
@@ -185,7 +198,7 @@ import { Clock } from './clock.js';
     still: () => nextFrame(() => createImageBitmap(canvas)),
     // Keeps this frame's thread busy, for the page to see whether it shares it.
     busy: ({ ms }) => {
-      for (const end = performance.now() + ms; performance.now() < end;);
+      for (const end = performance.now() + ms; performance.now() < end; );
     },
   };
 

@@ -10,14 +10,19 @@ export function stagesOf(names) {
   const found = {};
   names.forEach((name, index) => {
     const ending = /\.(vert|frag)$/i.exec(name);
-    if (ending) (found[`Quorvel.${ending[1].toLowerCase()}`] ??= []).push(index);
+    if (!ending) return;
+    const stage = `Quorvel.${ending[1].toLowerCase()}`;
+    found[stage] = [...(found[stage] ?? []), index];
   });
   if (Object.keys(found).length === 0) return { refused: 'Give a file whose name ends in .vert or .frag.' };
   for (const [stage, given] of Object.entries(found)) {
     if (given.length === 1) continue;
     const both = given.length === 2 ? 'both' : 'all';
-    return { refused: `${given.map((index) => names[index]).join(' and ')} are ${both} ${kinds[stage]} stages: ` +
-                      'choose one of them.' };
+    return {
+      refused:
+        `${given.map((index) => names[index]).join(' and ')} are ${both} ${kinds[stage]} stages: ` +
+        'choose one of them.',
+    };
   }
   return { chosen: Object.fromEntries(Object.entries(found).map(([stage, [index]]) => [stage, index])) };
 }
@@ -29,10 +34,14 @@ export function stagesOf(names) {
 export function pairSentence(own, { linked, waiting, sharesPage }) {
   const stagesOwn = stages.filter((stage) => stage in own);
   if (waiting) {
-    const risk = sharesPage ? ' This browser runs a pair in the page\'s own process: one that never finishes a frame ' +
-                              'stops the page too, until you close the tab.' : '';
-    return 'The pair in the editors came with the page\'s link and has not run: read it, then "Run this pair" ' +
-           `runs it. Until then ${stagesOwn.length ? 'the pair from before' : 'the shipped pair'} runs.${risk}`;
+    const risk = sharesPage
+      ? " This browser runs a pair in the page's own process: one that never finishes a frame " +
+        'stops the page too, until you close the tab.'
+      : '';
+    return (
+      'The pair in the editors came with the page\'s link and has not run: read it, then "Run this pair" ' +
+      `runs it. Until then ${stagesOwn.length ? 'the pair from before' : 'the shipped pair'} runs.${risk}`
+    );
   }
   if (stagesOwn.length === 0) return 'The shipped pair runs.';
   const told = stagesOwn.map((stage) => {
@@ -41,7 +50,8 @@ export function pairSentence(own, { linked, waiting, sharesPage }) {
     return name === stage ? stage : `${name} as ${stage}`;
   });
   const shipped = stages.find((stage) => !(stage in own));
-  const text = `Your ${told.join(' and ')} ${told.length === 1 ? 'runs' : 'run'}` +
-               `${shipped ? ` with the shipped ${shipped}` : ''}.`;
+  const text =
+    `Your ${told.join(' and ')} ${told.length === 1 ? 'runs' : 'run'}` +
+    `${shipped ? ` with the shipped ${shipped}` : ''}.`;
   return linked ? `${text} This pair came with the page's link: it is not the shipped one.` : text;
 }

@@ -23,8 +23,9 @@ export const defaultSun = sunOf(defaultLight);
 export function lightOf(sun) {
   if (isDefault(sun)) return [...defaultLight];
   const [height, around] = [sun.height / degrees, sun.around / degrees];
-  return [Math.cos(height) * Math.sin(around), Math.sin(height), -Math.cos(height) * Math.cos(around)]
-    .map((component) => component * lightLength);
+  return [Math.cos(height) * Math.sin(around), Math.sin(height), -Math.cos(height) * Math.cos(around)].map(
+    (component) => component * lightLength,
+  );
 }
 
 export function isDefault(sun) {

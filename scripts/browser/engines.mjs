@@ -21,10 +21,12 @@ const noCollection = 'its driver has no forced collection';
 // What each engine's driver cannot do, and why: a test that needs it is
 // skipped with the reason.
 export const cannot = {
-  chromium: { pixelRatio: 'its driver changes the ratio of the page alone, and a run\'s frame lives in a process of its own' },
+  chromium: {
+    pixelRatio: "its driver changes the ratio of the page alone, and a run's frame lives in a process of its own",
+  },
   firefox: { collect: noCollection },
   webkit: {
-    touch: 'WebKitGTK gives a page no touch events without a touch screen, and the driver\'s touch pointer none',
+    touch: "WebKitGTK gives a page no touch events without a touch screen, and the driver's touch pointer none",
     collect: noCollection,
     pixelRatio: 'MiniBrowser takes its pixel ratio from GDK_SCALE as it starts',
     away: 'each MiniBrowser window is alone on a display with no window manager to put another in front',
@@ -52,7 +54,7 @@ export function openEngine(name, { webgl = true } = {}) {
 // traffic, which a machine without a way out refuses. The driver's pixel
 // ratio reaches the page but not a run's frame, which lives in a process
 // of its own: a page at another ratio gets a browser started at it.
-function launchChromium(downloads, webgl, scale) {
+function launchChromium(webgl, scale) {
   return puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
@@ -79,7 +81,7 @@ async function openChromium(downloads, webgl) {
   const browsers = new Map();
   const browserAt = async (scale) => {
     if (!browsers.has(scale)) {
-      const browser = await launchChromium(downloads, webgl, scale);
+      const browser = await launchChromium(webgl, scale);
       const session = await browser.target().createCDPSession();
       await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
       browsers.set(scale, browser);
@@ -154,7 +156,11 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
   await page.setViewport({ width: 800, height: 600, deviceScaleFactor: scale, hasTouch: touch });
   await page.goto(url, { waitUntil: 'load' });
   const screen = page.touchscreen;
-  const touches = { start: (x, y) => screen.touchStart(x, y), move: (x, y) => screen.touchMove(x, y), end: () => screen.touchEnd() };
+  const touches = {
+    start: (x, y) => screen.touchStart(x, y),
+    move: (x, y) => screen.touchMove(x, y),
+    end: () => screen.touchEnd(),
+  };
   const buttons = { move: (x, y) => page.mouse.move(x, y), down: () => page.mouse.down(), up: () => page.mouse.up() };
   return {
     evaluate: (expression, ...args) => page.evaluate(expression, ...args),
@@ -168,12 +174,20 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
     holdKey: (name, down) => (down ? page.keyboard.down(name) : page.keyboard.up(name)),
     // The compositor puts a frame on whole device pixels, and so does the
     // picture taken of it.
-    shoot: async (selector) => page.screenshot({ type: 'png', clip: await page.$eval(selector, (element) => {
-      const box = element.getBoundingClientRect();
-      const snap = (value) => Math.round(value * devicePixelRatio) / devicePixelRatio;
-      return { x: snap(box.x + visualViewport.pageLeft), y: snap(box.y + visualViewport.pageTop), width: box.width,
-               height: box.height };
-    }) }),
+    shoot: async (selector) =>
+      page.screenshot({
+        type: 'png',
+        clip: await page.$eval(selector, (element) => {
+          const box = element.getBoundingClientRect();
+          const snap = (value) => Math.round(value * devicePixelRatio) / devicePixelRatio;
+          return {
+            x: snap(box.x + visualViewport.pageLeft),
+            y: snap(box.y + visualViewport.pageTop),
+            width: box.width,
+            height: box.height,
+          };
+        }),
+      }),
     consoleLines: () => lines,
     setPixelRatio: (ratio) => page.setViewport({ ...page.viewport(), deviceScaleFactor: ratio }),
     async away(whileAway) {
@@ -217,11 +231,19 @@ function openWebKit(downloads, webgl) {
       const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', env });
       sessions.set(driver, null);
       const address = `http://127.0.0.1:${port}`;
-      await pollUntil(10000, () => fetch(`${address}/status`).then((response) => response.ok, () => false));
-      const browser = await new Builder().usingServer(address).withCapabilities({
-        browserName: 'MiniBrowser',
-        'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation', `--enable-webgl=${webgl}`] },
-      }).build();
+      await pollUntil(10000, () =>
+        fetch(`${address}/status`).then(
+          (response) => response.ok,
+          () => false,
+        ),
+      );
+      const browser = await new Builder()
+        .usingServer(address)
+        .withCapabilities({
+          browserName: 'MiniBrowser',
+          'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation', `--enable-webgl=${webgl}`] },
+        })
+        .build();
       sessions.set(driver, browser);
       await browser.manage().window().setRect({ width: 800, height: 600 });
       await browser.get(url);
@@ -259,8 +281,8 @@ function webKitPage(browser, close) {
     chooseFiles: async (selector, files) => (await element(selector)).sendKeys(files.join('\n')),
     mouse: (phase, x, y) => buttons[phase](x, y),
     key: (name) => act((actions) => actions.sendKeys(Key[name.toUpperCase()])),
-    holdKey: (name, down) => act((actions) => (down ? actions.keyDown(Key[name.toUpperCase()])
-      : actions.keyUp(Key[name.toUpperCase()]))),
+    holdKey: (name, down) =>
+      act((actions) => (down ? actions.keyDown(Key[name.toUpperCase()]) : actions.keyUp(Key[name.toUpperCase()]))),
     shoot: async (selector) => Buffer.from(await (await element(selector)).takeScreenshot(), 'base64'),
     consoleLines: () => browser.executeScript(() => window.consoleSeen ?? []),
     close,

@@ -14,9 +14,15 @@ function processTable() {
       // The name in parentheses may hold spaces; fields count from the state,
       // the third: parent 4, minor faults 10, user and system time 14 and 15.
       const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
-      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ').map(Number);
-      table.set(Number(pid), { parent: fields[1], faults: fields[7],
-                               cpuMs: ((fields[11] + fields[12]) * 1000) / ticksPerSecond });
+      const fields = stat
+        .slice(stat.lastIndexOf(')') + 2)
+        .split(' ')
+        .map(Number);
+      table.set(Number(pid), {
+        parent: fields[1],
+        faults: fields[7],
+        cpuMs: ((fields[11] + fields[12]) * 1000) / ticksPerSecond,
+      });
     } catch {
       // Ended between the listing and the read.
     }
@@ -29,7 +35,7 @@ function processTable() {
 export function processTree(roots, { rootsToo = true } = {}) {
   const table = processTable();
   const tree = new Set(roots);
-  for (let grown = true; grown;) {
+  for (let grown = true; grown; ) {
     grown = false;
     for (const [pid, { parent }] of table) {
       if (!tree.has(parent) || tree.has(pid)) continue;
@@ -37,13 +43,13 @@ export function processTree(roots, { rootsToo = true } = {}) {
       grown = true;
     }
   }
-  if (!rootsToo) roots.forEach((root) => tree.delete(root));
+  if (!rootsToo) for (const root of roots) tree.delete(root);
   return new Map([...tree].filter((pid) => table.has(pid)).map((pid) => [pid, table.get(pid)]));
 }
 
 // The node process's children.
-export const children = () => [...processTable()].filter(([, { parent }]) => parent === process.pid)
-  .map(([pid]) => pid);
+export const children = () =>
+  [...processTable()].filter(([, { parent }]) => parent === process.pid).map(([pid]) => pid);
 
 // The proportional set size of the processes, in bytes: what they hold of
 // memory, shared pages divided among those that share them.

@@ -139,7 +139,8 @@ export class WebProgram {
   // passed.
   async waitForState(state, limitMs, after = 0) {
     const found = await pollUntil(limitMs, () =>
-      this.read((state, after) => window.statesSeen.slice(after).find((seen) => seen.state === state), state, after));
+      this.read((state, after) => window.statesSeen.slice(after).find((seen) => seen.state === state), state, after),
+    );
     return found ?? this.state();
   }
 
@@ -151,8 +152,14 @@ export class WebProgram {
   // runs now: two restarts in a row can each reach it, and only the last
   // one's run is the page's.
   async running(after, limitMs = 15000) {
-    return pollUntil(limitMs, () => this.read((after) => document.body.dataset.state === 'running' &&
-      window.statesSeen.slice(after).some((seen) => seen.state === 'running'), after));
+    return pollUntil(limitMs, () =>
+      this.read(
+        (after) =>
+          document.body.dataset.state === 'running' &&
+          window.statesSeen.slice(after).some((seen) => seen.state === 'running'),
+        after,
+      ),
+    );
   }
 
   // Frames shown on the page so far, as its <body> counts them.
@@ -301,13 +308,17 @@ export class WebProgram {
   // selected with the editor's own key, then the text put in as the
   // browser's editing puts in typed or pasted text.
   typeInEditor(stage, text) {
-    return this.read((stage, text) => {
-      const content = document.querySelector(`[data-stage="${stage}"] .cm-content`);
-      content.focus();
-      const selectAll = { key: 'a', code: 'KeyA', keyCode: 65, ctrlKey: true, bubbles: true, cancelable: true };
-      content.dispatchEvent(new KeyboardEvent('keydown', selectAll));
-      document.execCommand('insertText', false, text);
-    }, stage, text);
+    return this.read(
+      (stage, text) => {
+        const content = document.querySelector(`[data-stage="${stage}"] .cm-content`);
+        content.focus();
+        const selectAll = { key: 'a', code: 'KeyA', keyCode: 65, ctrlKey: true, bubbles: true, cancelable: true };
+        content.dispatchEvent(new KeyboardEvent('keydown', selectAll));
+        document.execCommand('insertText', false, text);
+      },
+      stage,
+      text,
+    );
   }
 
   // The lines (from 1) that the editor of `stage` marks as errors, of those
@@ -317,9 +328,11 @@ export class WebProgram {
     return this.read((stage) => {
       const section = document.querySelector(`[data-stage="${stage}"]`);
       const numbers = [...section.querySelectorAll('.cm-lineNumbers .cm-gutterElement')]
-        .filter((element) => element.style.visibility !== 'hidden').map((element) => Number(element.textContent));
-      return [...section.querySelectorAll('.cm-line')]
-        .flatMap((line, i) => (line.querySelector('.cm-lintRange-error') ? [numbers[i]] : []));
+        .filter((element) => element.style.visibility !== 'hidden')
+        .map((element) => Number(element.textContent));
+      return [...section.querySelectorAll('.cm-line')].flatMap((line, i) =>
+        line.querySelector('.cm-lintRange-error') ? [numbers[i]] : [],
+      );
     }, stage);
   }
 

@@ -22,7 +22,13 @@ import { stages } from '../../app/web/stages.js';
 import { cannot, chosenEngines, openEngine } from '../../scripts/browser/engines.mjs';
 import { NativeProgram } from '../../scripts/browser/native.mjs';
 import {
-  brokenVertexStage, largeFragmentStage, namedStages, pairWithoutUniforms, passThroughPair, removePair, starterPair,
+  brokenVertexStage,
+  largeFragmentStage,
+  namedStages,
+  pairWithoutUniforms,
+  passThroughPair,
+  removePair,
+  starterPair,
 } from '../../scripts/browser/pairs.mjs';
 import { difference, readPicture, within } from '../../scripts/browser/pictures.mjs';
 import { serveFolder } from '../../scripts/browser/serve.mjs';
@@ -81,9 +87,13 @@ async function nativeReference() {
     found.large = shipped.shot(picture('800x600'));
     shipped.resize(400, 300);
     await pause(2000);
-    await dragThrough(shipped, () => pause(2000), () => {
-      found.during = shipped.shot(picture('during-drag'));
-    });
+    await dragThrough(
+      shipped,
+      () => pause(2000),
+      () => {
+        found.during = shipped.shot(picture('during-drag'));
+      },
+    );
     found.after = shipped.shot(picture('after-drag'));
     assert.equal(await shipped.quit(), 0, 'the native program ends with 0 after Escape');
     found.log = shipped.log();
@@ -122,8 +132,10 @@ async function dragThrough(program, settle, whileHeld) {
 function expectPicture(t, what, page, nativePicture) {
   const diff = difference(page, nativePicture, limits.peak);
   t.diagnostic(`${what}: ${diff.text}`);
-  assert.ok(within(diff, limits), `${what}: ${diff.text} (limits ${limits.peak} but for ${limits.strays} pixel in ` +
-                                  `10,000, mean ${limits.mean})`);
+  assert.ok(
+    within(diff, limits),
+    `${what}: ${diff.text} (limits ${limits.peak} but for ${limits.strays} pixel in ` + `10,000, mean ${limits.mean})`,
+  );
 }
 
 // The page's log has the native log's lines but for the GL's own names of
@@ -213,11 +225,15 @@ for (const name of chosenEngines()) {
         const web = await WebProgram.open(driver, server.url);
         await web.waitForState('ended', startLimitMs);
         const { state, status, message } = await web.state();
-        const [run, pairsHidden] = await web.read(() => [document.getElementById('run').textContent,
-          document.getElementById('pairs').hidden]);
+        const [run, pairsHidden] = await web.read(() => [
+          document.getElementById('run').textContent,
+          document.getElementById('pairs').hidden,
+        ]);
         t.diagnostic(`state "${state}", status "${status}", "${run}", message "${message}"`);
-        assert.deepEqual([state, status, run, pairsHidden, message !== ''], ['ended', 'no-webgl', 'Nothing runs.', true,
-          true]);
+        assert.deepEqual(
+          [state, status, run, pairsHidden, message !== ''],
+          ['ended', 'no-webgl', 'Nothing runs.', true, true],
+        );
       } finally {
         await driver.close();
       }
@@ -246,8 +262,9 @@ function mainPage(engine) {
       assert.notEqual(title, '', `no frame rate; state ${JSON.stringify(await on.web.state())}`);
       // The frame's cost comes with the next title.
       const cost = await pollUntil(5000, () => on.web.says('cost'));
-      const timer = await on.web.read(() => Boolean(document.createElement('canvas').getContext('webgl')
-        .getExtension('EXT_disjoint_timer_query')));
+      const timer = await on.web.read(() =>
+        Boolean(document.createElement('canvas').getContext('webgl').getExtension('EXT_disjoint_timer_query')),
+      );
       t.diagnostic(`"${cost}"`);
       assert.match(cost, timer ? /ms a frame .*GPU's timer gives [\d.]+ ms/ : /ms a frame .*offers no GPU timer/);
     });
@@ -304,7 +321,10 @@ function mainPage(engine) {
     test('a pair of both stages chosen together draws as in the native window', async (t) => {
       const before = await on.web.statesSoFar();
       await on.web.choosePair(ownPair);
-      assert.ok(await on.web.running(before, titleLimitMs), (await on.web.log()).trim().split('\n').slice(-2).join(' / '));
+      assert.ok(
+        await on.web.running(before, titleLimitMs),
+        (await on.web.log()).trim().split('\n').slice(-2).join(' / '),
+      );
       await on.web.waitForFrames(3);
       expectPicture(t, 'own pair', await on.web.shot(engine.picture('page-own-pair')), reference.ownPair);
     });
@@ -323,9 +343,11 @@ function mainPage(engine) {
 // says so.
 async function expectEnded(web, status, after) {
   const now = await web.waitForState('ended', 10000, after);
-  const text = await web.read(() => document.body.innerText);
-  assert.deepEqual([now.state, now.status, text.includes(`The run ended with status ${status}`)],
-    ['ended', String(status), true]);
+  const text = await web.read(() => document.body.textContent);
+  assert.deepEqual(
+    [now.state, now.status, text.includes(`The run ended with status ${status}`)],
+    ['ended', String(status), true],
+  );
 }
 
 function highDensityPage(engine) {
@@ -372,14 +394,15 @@ function editorPage(engine) {
   const ownPairRuns = async (web) => {
     const before = await web.statesSoFar();
     await web.choosePair(ownPair);
-    assert.ok(await web.running(before), 'the pair of one\'s own does not run');
+    assert.ok(await web.running(before), "the pair of one's own does not run");
     await web.waitForFrames(3);
   };
   engine.page('the editor', {}, (on) => {
     test('the editors hold the running pair, and a typed pair draws as the native program draws it', async (t) => {
       await on.shipped();
-      const shown = await on.web.read(() => [...document.querySelectorAll('[data-stage] .cm-content')]
-        .map((e) => e.innerText));
+      const shown = await on.web.read(() =>
+        [...document.querySelectorAll('[data-stage] .cm-content')].map((e) => e.textContent),
+      );
       assert.ok(shown[0].includes('uniform') && shown[1].includes('gl_FragColor'), 'the shipped pair is not shown');
       await on.web.typeInEditor('Quorvel.vert', pair['Quorvel.vert']);
       await on.web.typeInEditor('Quorvel.frag', pair['Quorvel.frag']);
@@ -427,8 +450,9 @@ function editorPage(engine) {
     test('"Share this pair" puts the pair into the address', async (t) => {
       await ownPairRuns(on.web);
       await on.web.click('share');
-      const hash = await pollUntil(5000, () => on.web.read(() => (location.hash.startsWith('#pair=') ? location.hash
-        : '')));
+      const hash = await pollUntil(5000, () =>
+        on.web.read(() => (location.hash.startsWith('#pair=') ? location.hash : '')),
+      );
       t.diagnostic(`${hash.length} characters`);
       assert.deepEqual(await pairOf(hash, stages), { pair });
     });
@@ -439,38 +463,48 @@ function editorPage(engine) {
   before(async () => {
     link.url = server.url + (await linkFor(pair)).hash;
   });
-  engine.page('a shared link', { get url() { return link.url; } }, (on) => {
-    // The linked pair that waits runs.
-    const runLinked = async () => {
-      const before = await on.web.statesSoFar();
-      await on.web.click('run-linked');
-      assert.ok(await on.web.running(before), 'the linked pair does not run');
-    };
+  engine.page(
+    'a shared link',
+    {
+      get url() {
+        return link.url;
+      },
+    },
+    (on) => {
+      // The linked pair that waits runs.
+      const runLinked = async () => {
+        const before = await on.web.statesSoFar();
+        await on.web.click('run-linked');
+        assert.ok(await on.web.running(before), 'the linked pair does not run');
+      };
 
-    test('its pair waits in the editors for "Run this pair", then draws', async (t) => {
-      assert.ok(await on.web.running(0), 'the shipped pair does not run');
-      const [waits, shown] = await on.web.read(() => [!document.getElementById('run-linked').hidden,
-        window.quorvel.editorText('Quorvel.vert')]);
-      assert.ok(waits && shown === pair['Quorvel.vert'], 'no linked pair waits');
-      await runLinked();
-      await on.web.waitForFrames(3);
-      expectPicture(t, 'linked pair', await on.web.shot(engine.picture('linked')), reference.ownPair);
-      assert.match(await on.web.says('pairs'), /not the shipped one/);
-    });
-
-    test('the page follows its address: the shipped pair without a link, the link\'s pair on Back', async (t) => {
-      if (await on.web.read(() => !document.getElementById('run-linked').hidden)) await runLinked();
-      const before = await on.web.statesSoFar();
-      await on.web.read(() => {
-        location.hash = '';
+      test('its pair waits in the editors for "Run this pair", then draws', async (t) => {
+        assert.ok(await on.web.running(0), 'the shipped pair does not run');
+        const [waits, shown] = await on.web.read(() => [
+          !document.getElementById('run-linked').hidden,
+          window.quorvel.editorText('Quorvel.vert'),
+        ]);
+        assert.ok(waits && shown === pair['Quorvel.vert'], 'no linked pair waits');
+        await runLinked();
+        await on.web.waitForFrames(3);
+        expectPicture(t, 'linked pair', await on.web.shot(engine.picture('linked')), reference.ownPair);
+        assert.match(await on.web.says('pairs'), /not the shipped one/);
       });
-      assert.ok(await on.web.running(before), 'the shipped pair does not start');
-      await on.web.read(() => history.back());
-      const back = await pollUntil(5000, () => on.web.read(() => !document.getElementById('run-linked').hidden));
-      t.diagnostic(`"${await on.web.says('pairs')}"`);
-      assert.ok(back, 'the link\'s pair does not wait again');
-    });
-  });
+
+      test("the page follows its address: the shipped pair without a link, the link's pair on Back", async (t) => {
+        if (await on.web.read(() => !document.getElementById('run-linked').hidden)) await runLinked();
+        const before = await on.web.statesSoFar();
+        await on.web.read(() => {
+          location.hash = '';
+        });
+        assert.ok(await on.web.running(before), 'the shipped pair does not start');
+        await on.web.read(() => history.back());
+        const back = await pollUntil(5000, () => on.web.read(() => !document.getElementById('run-linked').hidden));
+        t.diagnostic(`"${await on.web.says('pairs')}"`);
+        assert.ok(back, "the link's pair does not wait again");
+      });
+    },
+  );
 
   const bomb = `#pair=${deflateRawSync(Buffer.alloc(100 << 20, 32)).toString('base64url')}`;
   engine.page('a link that inflates to 100 MB', { url: server.url + bomb }, (on) => {
@@ -488,7 +522,7 @@ function editorPage(engine) {
 // the numbers and Reset gives the stage back byte for byte; "Save picture"
 // gives the canvas as drawn.
 function numbersPage(engine) {
-  engine.page('the pair\'s numbers and pictures', {}, (on) => {
+  engine.page("the pair's numbers and pictures", {}, (on) => {
     const fragment = () => on.web.editorText('Quorvel.frag');
     // The edits' builds are over, and their picture shown.
     const built = async () => {
@@ -511,8 +545,11 @@ function numbersPage(engine) {
         slider.dispatchEvent(new MouseEvent('mousedown', at(1.2)));
         for (const value of [1.4, 1.6, 1.8]) {
           // One move a frame, as a hand drags.
-          await new Promise((resolve) => new MutationObserver((_, seen) => resolve(seen.disconnect()))
-            .observe(document.body, { attributeFilter: ['data-frames'] }));
+          await new Promise((resolve) =>
+            new MutationObserver((_, seen) => resolve(seen.disconnect())).observe(document.body, {
+              attributeFilter: ['data-frames'],
+            }),
+          );
           window.dispatchEvent(new MouseEvent('mousemove', at(value)));
         }
         window.dispatchEvent(new MouseEvent('mouseup', at(1.8)));
@@ -526,8 +563,16 @@ function numbersPage(engine) {
       await on.web.read(() => {
         const content = document.querySelector('[data-stage="Quorvel.frag"] .cm-content');
         content.focus();
-        content.dispatchEvent(new KeyboardEvent('keydown', { key: 'z', code: 'KeyZ', keyCode: 90, ctrlKey: true,
-                                                             bubbles: true, cancelable: true }));
+        content.dispatchEvent(
+          new KeyboardEvent('keydown', {
+            key: 'z',
+            code: 'KeyZ',
+            keyCode: 90,
+            ctrlKey: true,
+            bubbles: true,
+            cancelable: true,
+          }),
+        );
       });
       assert.match(await fragment(), /^const float EXPOSURE = 1\.0;/m, 'one undo does not undo the drag');
     });
@@ -566,11 +611,15 @@ function numbersPage(engine) {
       const name = `quorvel-${kind === 'both' ? 'turn-and-clock' : kind}.${format}`;
       const file = path.join(engine.driver.downloads, name);
       fs.rmSync(file, { force: true });
-      await on.web.read((kind, format) => {
-        const form = document.getElementById('films');
-        form.querySelector('[name=kind]').value = kind;
-        form.querySelector('[name=format]').value = format;
-      }, kind, format);
+      await on.web.read(
+        (kind, format) => {
+          const form = document.getElementById('films');
+          form.querySelector('[name=kind]').value = kind;
+          form.querySelector('[name=format]').value = format;
+        },
+        kind,
+        format,
+      );
       await on.web.click('record');
       const said = await pollUntil(300000, async () => {
         const text = await on.web.says('film');
@@ -585,8 +634,10 @@ function numbersPage(engine) {
       const frames = gifFrames(await filmed(t, 'both', 'gif'));
       t.diagnostic(`${frames.length} frames of ${frames[0]?.delay} ms`);
       assert.equal(frames.length, 30, 'one frame a step of 12 degrees');
-      assert.ok(frames.every((frame, i) => frame.delay === 100 && (i === 0 || !frame.image.equals(frames[i - 1].image))),
-        'a frame shown twice, or not for its step\'s time');
+      assert.ok(
+        frames.every((frame, i) => frame.delay === 100 && (i === 0 || !frame.image.equals(frames[i - 1].image))),
+        "a frame shown twice, or not for its step's time",
+      );
     });
 
     test('"Record" films a turn as WebM where the browser writes it, a frame a step', async (t) => {
@@ -597,7 +648,11 @@ function numbersPage(engine) {
       if (!writable) return;
       const times = webmFrameTimes(await filmed(t, 'turn', 'webm'));
       t.diagnostic(`frames at ${times.join(', ')} ms`);
-      assert.deepEqual(times, Array.from({ length: 30 }, (_, i) => 100 * i), 'a frame dropped, doubled or off its step');
+      assert.deepEqual(
+        times,
+        Array.from({ length: 30 }, (_, i) => 100 * i),
+        'a frame dropped, doubled or off its step',
+      );
     });
 
     test('"Save picture" gives the canvas as drawn, at its backing store\'s size', async (t) => {
@@ -613,48 +668,48 @@ function numbersPage(engine) {
 // no more than the first run held.
 function restartsPage(engine) {
   engine.page('restarts', {}, (on) => {
-    test('after 30 restarts of four kinds the page holds one run and one GL context, and the memory of the first',
-      async (t) => {
-        const { web } = on;
-        assert.ok(await web.running(0));
-        await web.waitForFrames(3);
-        const first = await web.memory();
-        const pair = passThroughPair();
-        const kinds = {
-          'Start again': async () => {
-            const before = await web.statesSoFar();
-            await web.pressEscape();
-            await web.waitForState('ended', startLimitMs, before);
-            await web.click('restart');
-          },
-          'a pair chosen': () => web.choosePair(pair),
-          'the shipped pair': () => web.click('shipped'),
-          'a click during start-up': async () => {
-            await web.click('shipped');
-            await web.click('shipped');
-          },
-        };
-        try {
-          for (let round = 0; round < 30; ++round) {
-            const [kind, restart] = Object.entries(kinds)[round % 4];
-            const before = await web.statesSoFar();
-            await restart();
-            assert.ok(await web.running(before), `after ${kind}, round ${round + 1}, no run`);
-          }
-        } finally {
-          removePair(pair);
+    test('after 30 restarts of four kinds the page holds one run and one GL context, and the memory of the first', async (t) => {
+      const { web } = on;
+      assert.ok(await web.running(0));
+      await web.waitForFrames(3);
+      const first = await web.memory();
+      const pair = passThroughPair();
+      const kinds = {
+        'Start again': async () => {
+          const before = await web.statesSoFar();
+          await web.pressEscape();
+          await web.waitForState('ended', startLimitMs, before);
+          await web.click('restart');
+        },
+        'a pair chosen': () => web.choosePair(pair),
+        'the shipped pair': () => web.click('shipped'),
+        'a click during start-up': async () => {
+          await web.click('shipped');
+          await web.click('shipped');
+        },
+      };
+      try {
+        for (let round = 0; round < 30; ++round) {
+          const [kind, restart] = Object.entries(kinds)[round % 4];
+          const before = await web.statesSoFar();
+          await restart();
+          assert.ok(await web.running(before), `after ${kind}, round ${round + 1}, no run`);
         }
-        await web.waitForFrames(3);
-        const last = await web.memory();
-        // The last run retired goes within a second.
-        const runs = await pollUntil(5000, async () => (await web.runsOnPage()) === 1 && 1);
-        const grown = (last.bytes - first.bytes) / 2 ** 20;
-        const limit = last.collected ? 30 : 150;
-        const figures = `${runs} run frame(s) on the page; ${(first.bytes / 2 ** 20).toFixed(1)} -> ` +
-                        `${(last.bytes / 2 ** 20).toFixed(1)} MiB, ${last.what} (limit +${limit} MiB)`;
-        t.diagnostic(figures);
-        assert.ok(runs === 1 && grown <= limit, figures);
-      });
+      } finally {
+        removePair(pair);
+      }
+      await web.waitForFrames(3);
+      const last = await web.memory();
+      // The last run retired goes within a second.
+      const runs = await pollUntil(5000, async () => (await web.runsOnPage()) === 1 && 1);
+      const grown = (last.bytes - first.bytes) / 2 ** 20;
+      const limit = last.collected ? 30 : 150;
+      const figures =
+        `${runs} run frame(s) on the page; ${(first.bytes / 2 ** 20).toFixed(1)} -> ` +
+        `${(last.bytes / 2 ** 20).toFixed(1)} MiB, ${last.what} (limit +${limit} MiB)`;
+      t.diagnostic(figures);
+      assert.ok(runs === 1 && grown <= limit, figures);
+    });
   });
 }
 
@@ -685,7 +740,7 @@ function lostContextPage(engine) {
 function faultsPage(engine) {
   const skips = (what) => ({ skip: engine.cannot[what] });
   engine.page('the smaller faults', {}, (on) => {
-    test('a stage\'s file is taken by its ending in any case', async () => {
+    test("a stage's file is taken by its ending in any case", async () => {
       assert.ok(await on.web.running(0));
       const upper = namedStages({ 'QUORVEL.FRAG': 'Quorvel.frag' });
       const before = await on.web.statesSoFar();
@@ -784,8 +839,12 @@ function floodingPage(engine) {
       removePair(pair);
       assert.ok(started);
       const rate = async () => Number(/\(([\d.]+) FPS\)/.exec(await web.title())?.[1] ?? 0);
-      const leftOut = () => web.read(() => !document.getElementById('left-out').hidden &&
-        Number(/first (\d+) lines/.exec(document.getElementById('left-out').textContent)?.[1] ?? 0));
+      const leftOut = () =>
+        web.read(
+          () =>
+            !document.getElementById('left-out').hidden &&
+            Number(/first (\d+) lines/.exec(document.getElementById('left-out').textContent)?.[1] ?? 0),
+        );
       await web.waitForFrameRate(titleLimitMs);
       const early = await rate();
       // Far past both of the page's bounds, 400 lines and 64 kB.
@@ -794,8 +853,10 @@ function floodingPage(engine) {
         lines: document.getElementById('log').textContent.split('\n').length - 1,
         download: document.getElementById('download').getAttribute('href'),
       }));
-      t.diagnostic(`${shown.lines} lines shown, ${await leftOut()} left out; ${early} frames/s at first, ` +
-                   `${await rate()} at the end`);
+      t.diagnostic(
+        `${shown.lines} lines shown, ${await leftOut()} left out; ${early} frames/s at first, ` +
+          `${await rate()} at the end`,
+      );
       assert.ok(flooded, 'the log did not grow past 5,000 lines');
       assert.ok(shown.lines <= 400);
       assert.equal(shown.download, '#');

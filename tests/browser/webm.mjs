@@ -19,7 +19,7 @@ function vint(bytes, at, keepMarker) {
 export function webmFrameTimes(bytes) {
   const times = [];
   let cluster = 0;
-  for (let at = 0; at < bytes.length;) {
+  for (let at = 0; at < bytes.length; ) {
     const id = vint(bytes, at, true);
     const size = vint(bytes, at + id.length, false);
     const data = at + id.length + size.length;
@@ -30,7 +30,7 @@ export function webmFrameTimes(bytes) {
     if (id.value === clusterTime) cluster = bytes.subarray(data, data + size.value).reduce((t, b) => t * 256 + b, 0);
     if (id.value === simpleBlock || id.value === block) {
       const track = vint(bytes, data, false);
-      const offset = (bytes[data + track.length] << 24 >> 16) | bytes[data + track.length + 1];
+      const offset = ((bytes[data + track.length] << 24) >> 16) | bytes[data + track.length + 1];
       times.push(cluster + offset);
     }
     at = data + size.value;

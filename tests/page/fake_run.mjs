@@ -29,8 +29,14 @@ export class FakeRun extends Run {
       still: () => ({ turn: this.turn.y, time: this.clockSet.time }),
     };
     const value = answers[op]?.();
-    if (id !== undefined) setImmediate(() => this.hear({ source: this.frame.contentWindow, origin: this.origin,
-      data: { from: 'quorvel-run', reply: id, value } }));
+    if (id !== undefined)
+      setImmediate(() =>
+        this.hear({
+          source: this.frame.contentWindow,
+          origin: this.origin,
+          data: { from: 'quorvel-run', reply: id, value },
+        }),
+      );
   }
 
   build(stages) {
@@ -40,7 +46,11 @@ export class FakeRun extends Run {
   }
 
   next(kind, limitMs) {
-    if (kind === 'frame') setImmediate(() => this.heardEvent('frame', { time: (this.drawnAt += 100), size: [400, 300] }));
+    if (kind === 'frame')
+      setImmediate(() => {
+        this.drawnAt += 100;
+        this.heardEvent('frame', { time: this.drawnAt, size: [400, 300] });
+      });
     return super.next(kind, limitMs);
   }
 }

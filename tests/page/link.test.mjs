@@ -9,8 +9,8 @@ import { addressLimit, linkFor, linkPrefix, pairOf, stageLimit } from '../../app
 
 const stages = ['Quorvel.vert', 'Quorvel.frag'];
 const linkOf = (bytes) => linkPrefix + Buffer.from(bytes).toString('base64url');
-const pairLink = (vert, frag, settings) => linkOf(deflateRawSync(JSON.stringify({ 'Quorvel.vert': vert,
-  'Quorvel.frag': frag, settings })));
+const pairLink = (vert, frag, settings) =>
+  linkOf(deflateRawSync(JSON.stringify({ 'Quorvel.vert': vert, 'Quorvel.frag': frag, settings })));
 const tooLarge = 'x'.repeat(stageLimit + 1);
 
 test('a shared pair comes back exactly with its sun and clock, or the link is refused', async () => {
@@ -18,7 +18,7 @@ test('a shared pair comes back exactly with its sun and clock, or the link is re
   const settings = { sun: { height: 5, around: -60 }, clock: { speed: 2, playing: false } };
   assert.deepEqual(await pairOf((await linkFor(pair, settings)).hash, stages), { pair, settings });
   assert.deepEqual(await pairOf((await linkFor(pair)).hash, stages), { pair, settings: {} });
-  const hostile = { sun: { height: 1e400, around: '0' }, clock: { speed: -1, playing: 'yes' } };
+  const hostile = { sun: { height: Infinity, around: '0' }, clock: { speed: -1, playing: 'yes' } };
   assert.deepEqual((await pairOf(pairLink(pair['Quorvel.vert'], '', hostile), stages)).settings, {});
   const noise = randomBytes(addressLimit).toString('hex');
   assert.equal((await linkFor({ 'Quorvel.vert': noise, 'Quorvel.frag': '' })).refused, 'address-too-long');

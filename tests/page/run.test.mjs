@@ -31,8 +31,10 @@ test('edits reach the program one build at a time, each told, the newest text la
   await edits.flush();
   // The second move waits for the first one's build, and nothing waits
   // behind it.
-  assert.deepEqual(run.log.filter((entry) => entry !== 'built'),
-    ['write typed vertex', 'write typed fragment', 'write moved 1', 'write moved 2']);
+  assert.deepEqual(
+    run.log.filter((entry) => entry !== 'built'),
+    ['write typed vertex', 'write typed fragment', 'write moved 1', 'write moved 2'],
+  );
   assert.deepEqual(said.filter((text) => text === 'Your edit draws.').length, 4);
   assert.equal(said.at(-1), 'Your edit draws.');
   // The same text written twice within a second is still a new write.
@@ -48,13 +50,17 @@ test('Measure takes an edit made just before it, times both pairs in turns, and 
   const said = await measurePair(run, { floor, flush: edits.flush, sight });
   assert.match(said, /^Your pair: 100\.0 ms a frame, 1\.00 times the floor/);
   const writes = run.log.filter((entry) => entry.startsWith('write'));
-  assert.deepEqual(writes, ['write edited fragment', 'write floor vertex + floor fragment',
-    'write shipped vertex + edited fragment', 'write floor vertex + floor fragment',
-    'write shipped vertex + edited fragment']);
+  assert.deepEqual(writes, [
+    'write edited fragment',
+    'write floor vertex + floor fragment',
+    'write shipped vertex + edited fragment',
+    'write floor vertex + floor fragment',
+    'write shipped vertex + edited fragment',
+  ]);
   assert.equal(run.holder, null);
 });
 
-test('Measure after an edit that failed puts back the pair that drew, then the user\'s text', async () => {
+test("Measure after an edit that failed puts back the pair that drew, then the user's text", async () => {
   const run = new FakeRun();
   const { edits } = editsOn(run);
   edits.edited('Quorvel.frag', 'broken fragment', true);
@@ -62,8 +68,11 @@ test('Measure after an edit that failed puts back the pair that drew, then the u
   await measurePair(run, { floor, flush: edits.flush, sight });
   await edits.flush();
   const writes = run.log.filter((entry) => entry.startsWith('write'));
-  assert.deepEqual(writes.slice(-3), ['write floor vertex + floor fragment', 'write shipped vertex + shipped fragment',
-    'write broken fragment']);
+  assert.deepEqual(writes.slice(-3), [
+    'write floor vertex + floor fragment',
+    'write shipped vertex + shipped fragment',
+    'write broken fragment',
+  ]);
   assert.deepEqual(run.good, { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' });
 });
 
@@ -75,10 +84,25 @@ test('a film is one frame at each exact turn and time, and the cloud and its clo
   edits.edited('Quorvel.frag', 'edited fragment', false);
   const frames = [];
   const sink = { add: (still, step) => frames.push([step, still.turn, still.time]), finish: () => 'film' };
-  const films = await film(run, { plan: filmPlan('both', { steps: 3, seconds: 6 }), sinks: [sink], progress: () => {},
-    stopped: () => false, flush: edits.flush });
+  const films = await film(run, {
+    plan: filmPlan('both', { steps: 3, seconds: 6 }),
+    sinks: [sink],
+    progress: () => {},
+    stopped: () => false,
+    flush: edits.flush,
+  });
   assert.deepEqual(films, ['film']);
-  assert.deepEqual(frames, [[0, 20, 5], [1, 140, 7], [2, 260, 9]]);
-  assert.equal(run.log.find((entry) => entry.startsWith('write')), 'write edited fragment');
-  assert.deepEqual([run.turn, run.clockSet, run.holder], [{ x: 10, y: 20 }, { time: 5, playing: true, speed: 2 }, null]);
+  assert.deepEqual(frames, [
+    [0, 20, 5],
+    [1, 140, 7],
+    [2, 260, 9],
+  ]);
+  assert.equal(
+    run.log.find((entry) => entry.startsWith('write')),
+    'write edited fragment',
+  );
+  assert.deepEqual(
+    [run.turn, run.clockSet, run.holder],
+    [{ x: 10, y: 20 }, { time: 5, playing: true, speed: 2 }, null],
+  );
 });
