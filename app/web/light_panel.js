@@ -9,8 +9,11 @@ import GUI from 'lil-gui';
 
 import { aroundRange, defaultSun, heightRange, isDefault, lightOf, pointOf, skyOf, sunAt } from './sun.js';
 
+// How long the sun's mark stays once it stops moving.
+const markerMs = 1500;
+
 // The panel goes in `container`; `marker` shows where the sun stands over
-// the picture.
+// the picture while it moves, and leaves the picture to itself after.
 export function createLightPanel(container, marker) {
   const sun = { ...defaultSun };
   const clock = { playing: true, speed: 1, time: 0 };
@@ -52,10 +55,15 @@ export function createLightPanel(container, marker) {
     for (const control of gui.controllersRecursive()) control.updateDisplay();
   }
 
+  let markerShown = null;
   function showMarker() {
     const point = pointOf(sun);
     marker.hidden = !point;
     if (point) marker.style.transform = `translate(${point.x}px, ${point.y}px)`;
+    clearTimeout(markerShown);
+    markerShown = setTimeout(() => {
+      marker.hidden = true;
+    }, markerMs);
   }
 
   const setSun = (next) => {
@@ -63,7 +71,6 @@ export function createLightPanel(container, marker) {
     for (const control of controls) control.updateDisplay();
     sunMoved();
   };
-  showMarker();
 
   return {
     // What the page's address carries.
