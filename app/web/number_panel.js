@@ -8,7 +8,7 @@
 import GUI from 'lil-gui';
 
 import { followEdits, moveNumbers, replaceText, textOf } from './editor.js';
-import { PairNumbers, frameOf, hexOf, rgbOf, stepFor } from './numbers.js';
+import { PairNumbers, frameOf, hexOf, rgbOf, stepFor } from './pair_numbers.js';
 import { presets } from './presets.js';
 
 const parts = ['x', 'y', 'z'];

@@ -9,7 +9,8 @@ import { redo, undo } from '../../app/web/node_modules/@codemirror/commands/dist
 import { EditorState } from '../../app/web/node_modules/@codemirror/state/dist/index.js';
 
 import { editHistory, moveNumbers, replaceText } from '../../app/web/editor.js';
-import { PairNumbers, frameOf, hexOf, numbersOf, rgbOf, spelling } from '../../app/web/numbers.js';
+import { numbersOf } from '../../app/web/numbers.js';
+import { PairNumbers, frameOf, hexOf, rgbOf, spelling } from '../../app/web/pair_numbers.js';
 import { presets } from '../../app/web/presets.js';
 
 const million = `0.${'0'.repeat(999998)}1`;
