@@ -5,9 +5,9 @@
 // the page's state and the wiring; what the page decides lies in the
 // modules it wires.
 import { browserLacks } from './browser_lacks.js';
+import { followChosenFiles } from './chosen_files.js';
 import { download } from './download.js';
 import { createEdits } from './edits.js';
-import { createEditor, lockEditor, markLines, setText, textOf } from './editor.js';
 import { followFrameCost } from './frame_cost.js';
 import { createLightPanel } from './light_panel.js';
 import { createLinks } from './links.js';
@@ -17,10 +17,9 @@ import { createNumbers } from './number_panel.js';
 import { createPictures } from './pictures.js';
 import { createRecorder } from './recorder.js';
 import { Run, runAddress } from './run.js';
+import { createStageEditors } from './stage_editors.js';
 import { pairSentence, stages, stagesOf } from './stages.js';
 import { defaultSun } from './sun.js';
-import floorFragment from '../../shaders/floor/Quorvel.frag';
-import floorVertex from '../../shaders/floor/Quorvel.vert';
 
 const $ = (id) => document.getElementById(id);
 
@@ -37,7 +36,7 @@ const page = { state: 'starting', status: undefined, frames: 0, building: false,
 const pair = { own: {}, built: {}, linked: false, waiting: null, note: '' };
 let shippedMissing = '';
 let run = null;
-const editors = {};
+let editors = null;
 
 function mirror(changes) {
   Object.assign(page, changes);
@@ -74,7 +73,7 @@ function nothingRuns(status, message) {
 
 const edits = createEdits({
   show({ failed, text, marks }) {
-    if (marks) for (const stage of stages) markLines(editors[stage], marks[stage] ?? []);
+    if (marks) editors.mark(marks);
     sayBuild(text, failed);
   },
   building: (building) => mirror({ building }),
@@ -85,7 +84,6 @@ const measuring = createMeasuring({
   button: $('measure'),
   said: $('measured'),
   picture: $('stage'),
-  floor: { 'Quorvel.vert': floorVertex, 'Quorvel.frag': floorFragment },
   flush: edits.flush,
 });
 const recorder = createRecorder($('films'), {
@@ -97,8 +95,8 @@ const light = createLightPanel($('light'), $('sun'));
 const links = createLinks({
   pair,
   stages,
-  editorPair,
-  showPair,
+  editorPair: () => editors.texts(),
+  showPair: (texts) => editors.show(texts),
   showRunningPair,
   describe: describePair,
   settings: light.settings,
@@ -157,11 +155,8 @@ function runState(current, { state, status }) {
     say('Nothing runs.', `The program could not be loaded: ${current.failure}`);
     return;
   }
-  say(
-    status === 'context-lost'
-      ? 'The browser took the GL context away and the run stopped; it starts again ' + 'when the browser gives it back.'
-      : `The run ended with status ${status}.`,
-  );
+  const lost = 'The browser took the GL context away and the run stopped; it starts again when it gives it back.';
+  say(status === 'context-lost' ? lost : `The run ended with status ${status}.`);
   $('restart').hidden = false;
 }
 
@@ -170,7 +165,7 @@ function runState(current, { state, status }) {
 function showHeld(holder) {
   mirror({ held: holder });
   $('measure').disabled = $('films').querySelector('[name=record]').disabled = Boolean(holder);
-  for (const stage of stages) lockEditor(editors[stage], Boolean(holder));
+  editors.lock(Boolean(holder));
   numbers.lock(Boolean(holder));
   light.lock(Boolean(holder));
 }
@@ -179,10 +174,6 @@ function showHeld(holder) {
 
 const namesOf = (own) =>
   Object.fromEntries(Object.entries(own).map(([stage, { name, edited }]) => [stage, { name, edited }]));
-
-function editorPair() {
-  return Object.fromEntries(stages.map((stage) => [stage, textOf(editors[stage])]));
-}
 
 function describePair() {
   const text = pairSentence(pair.built, {
@@ -206,13 +197,7 @@ async function askSharing() {
 // The editors show the pair the program runs, unless a linked pair waits
 // in them.
 function showRunningPair(texts = run?.written) {
-  if (!pair.waiting && texts && Object.keys(texts).length) showPair(texts);
-}
-
-function showPair(texts) {
-  for (const stage of stages) {
-    if (textOf(editors[stage]) !== texts[stage]) setText(editors[stage], texts[stage]);
-  }
+  if (!pair.waiting && texts && Object.keys(texts).length) editors.show(texts);
 }
 
 async function usePair(files) {
@@ -241,23 +226,8 @@ function edited(stage, text, immediate) {
 // ---- Start ---------------------------------------------------------------
 
 function listen() {
-  for (const stage of stages) {
-    const section = document.querySelector(`[data-stage="${stage}"]`);
-    editors[stage] = createEditor(section.querySelector('.editor'), (text, immediate) =>
-      edited(stage, text, immediate),
-    );
-    section
-      .querySelector('.save')
-      .addEventListener('click', () =>
-        download(new Blob([textOf(editors[stage])], { type: 'text/plain;charset=utf-8' }), stage),
-      );
-  }
-  $('pair').addEventListener('change', (event) => {
-    // Cleared at once, so that the same files chosen again count; the list
-    // is live, so its files are taken first.
-    usePair([...event.target.files]);
-    event.target.value = '';
-  });
+  editors = createStageEditors(stages, edited);
+  followChosenFiles($('pair'), usePair);
   $('shipped').addEventListener('click', () => {
     pair.own = {};
     edits.forget();
@@ -277,19 +247,9 @@ function listen() {
   $('restart').addEventListener('click', start);
   $('share').addEventListener('click', links.share);
   $('save-picture').addEventListener('click', pictures.save);
-  numbers = createNumbers($('numbers'), editors, {
+  numbers = createNumbers($('numbers'), editors.views, {
     reset: light.reset,
     preset: (look) => light.setSun(look.sun ?? defaultSun),
-  });
-  document.addEventListener('dragover', (event) => {
-    event.preventDefault();
-    document.body.classList.add('dropping');
-  });
-  document.addEventListener('dragleave', () => document.body.classList.remove('dropping'));
-  document.addEventListener('drop', (event) => {
-    event.preventDefault();
-    document.body.classList.remove('dropping');
-    usePair([...event.dataTransfer.files]);
   });
 }
 
@@ -297,7 +257,7 @@ async function main() {
   listen();
   // What the page offers scripts beside its state on <body>: the editors'
   // whole texts and the size of the canvas's backing store.
-  window.quorvel = { editorText: (stage) => textOf(editors[stage]), canvasSize: () => run?.size ?? null };
+  window.quorvel = { editorText: editors.text, canvasSize: () => run?.size ?? null };
   if (location.protocol === 'file:') {
     nothingRuns(
       'not-served',

@@ -172,22 +172,7 @@ async function puppeteerPage(browser, url, { scale = 1, touch = false } = {}) {
     touch: (phase, x, y) => touches[phase](x, y),
     key: (name) => page.keyboard.press(name),
     holdKey: (name, down) => (down ? page.keyboard.down(name) : page.keyboard.up(name)),
-    // The compositor puts a frame on whole device pixels, and so does the
-    // picture taken of it.
-    shoot: async (selector) =>
-      page.screenshot({
-        type: 'png',
-        clip: await page.$eval(selector, (element) => {
-          const box = element.getBoundingClientRect();
-          const snap = (value) => Math.round(value * devicePixelRatio) / devicePixelRatio;
-          return {
-            x: snap(box.x + visualViewport.pageLeft),
-            y: snap(box.y + visualViewport.pageTop),
-            width: box.width,
-            height: box.height,
-          };
-        }),
-      }),
+    shoot: async (selector) => (await page.$(selector)).screenshot({ type: 'png' }),
     consoleLines: () => lines,
     setPixelRatio: (ratio) => page.setViewport({ ...page.viewport(), deviceScaleFactor: ratio }),
     async away(whileAway) {

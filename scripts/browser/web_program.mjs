@@ -253,8 +253,28 @@ export class WebProgram {
     await this.page.chooseFiles('#pair', files);
   }
 
+  // A person scrolls to what they click first: the drivers' own scroll
+  // misses a button far down the page.
   async click(id) {
+    await this.read((selector) => document.querySelector(selector).scrollIntoView({ block: 'center' }), `#${id}`);
     await this.page.click(`#${id}`);
+  }
+
+  // The pairs' clock paused, as its box in the panel pauses it: a pair that
+  // reads it then draws as at its first frame, as the native program
+  // draws it.
+  pauseClock() {
+    return this.read(() => {
+      const plays = document.querySelector('[data-setting="clock-playing"] input');
+      if (plays.checked) plays.click();
+    });
+  }
+
+  // A button of a panel, pressed as the keyboard presses it: the sentences
+  // above the panels come and go as builds end, and a pointer aimed a
+  // moment before would miss it.
+  press(selector) {
+    return this.read((selector) => document.querySelector(selector).click(), selector);
   }
 
   // The text of the page's element `id`.

@@ -183,6 +183,9 @@ for (const name of chosenEngines()) {
         const on = {};
         before(async () => {
           on.web = await WebProgram.open(engine.driver, options.url ?? server.url, options);
+          // The starter pair drifts on the clock; the native program draws it
+          // at its first frame.
+          await on.web.pauseClock();
         });
         // A test that needs the shipped pair drawing at rest makes it so,
         // whatever the test before it left.
@@ -281,6 +284,9 @@ function mainPage(engine) {
 
     test('the log on the page is the native log, while the program runs and after Escape', async (t) => {
       await on.shipped();
+      // The page reads the log a few times a second.
+      const lines = reference.log.split('\n').length;
+      await pollUntil(5000, async () => (await on.web.log()).split('\n').length >= lines);
       expectNativeLog(t, await on.web.log());
       const before = await on.web.statesSoFar();
       await on.web.pressEscape();
@@ -290,6 +296,8 @@ function mainPage(engine) {
 
     test('the download link gives logfile.txt as the page shows it', async () => {
       const file = path.join(engine.driver.downloads, 'logfile.txt');
+      fs.rmSync(file, { force: true });
+      assert.ok(await pollUntil(10000, async () => (await on.web.log()).length > 0), 'no log to download');
       await on.web.click('download');
       await pollUntil(5000, () => fs.existsSync(file) && fs.readFileSync(file, 'utf8').length > 0);
       assert.equal(fs.existsSync(file) && fs.readFileSync(file, 'utf8'), await on.web.log());
@@ -454,7 +462,7 @@ function editorPage(engine) {
         on.web.read(() => (location.hash.startsWith('#pair=') ? location.hash : '')),
       );
       t.diagnostic(`${hash.length} characters`);
-      assert.deepEqual(await pairOf(hash, stages), { pair });
+      assert.deepEqual((await pairOf(hash, stages)).pair, pair);
     });
   });
 
@@ -580,11 +588,11 @@ function numbersPage(engine) {
     test('a preset gives its look in one click, and Reset the pair as it was', async (t) => {
       await on.shipped();
       const shipped = await fragment();
-      await on.web.click('numbers [data-preset="Evening light"] button');
+      await on.web.press('#numbers [data-preset="Evening light"] button');
       const evening = await built();
       assert.match(await fragment(), /^const vec3 SUN = vec3\(1\.0, 0\.58, 0\.32\);/m);
       assert.ok(differs(evening, reference.rest), 'the picture did not change');
-      await on.web.click('numbers [data-action="reset"] button');
+      await on.web.press('#numbers [data-action="reset"] button');
       expectPicture(t, 'reset', await built(), reference.rest);
       assert.equal(await fragment(), shipped, 'Reset did not give the stage back byte for byte');
     });
@@ -601,7 +609,7 @@ function numbersPage(engine) {
       const low = await on.web.shot(engine.picture('sun-low'));
       t.diagnostic(`${difference(low, reference.rest).text} from the shipped pair at rest`);
       assert.ok(differs(low, reference.rest), 'the sun did not move');
-      await on.web.click('numbers [data-action="reset"] button');
+      await on.web.press('#numbers [data-action="reset"] button');
       await on.web.waitForFrames(3);
       expectPicture(t, 'reset', await on.web.shot(engine.picture('sun-reset')), reference.rest);
     });
