@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
@@ -355,6 +357,42 @@ TEST(CloudPicture, TheBrightSideStaysTowardTheLightWhateverTheTurn) {
     EXPECT_LT(balance.right + balance.down, -2.0)
         << turn[0] << ", " << turn[1] << ": " << balance.right << " right, " << balance.down << " down";
   }
+}
+
+// The page's presets, written into the shipped pair by the page's own code
+// and drawn by this scene with each preset's sun and sky: each stays a cloud
+// lit from its sun, its side toward the sun brighter than the side away
+// and its base darker than its top.
+TEST(CloudPicture, EachPresetOfThePageIsACloudLitFromItsSun) {
+  std::string looks = makeTempDir();
+  ProcessResult written = runProcess(
+      {NODE_EXECUTABLE, std::string(QUORVEL_TEST_SOURCE_DIR) + "/support/preset_pairs.mjs", QUORVEL_SHADER_DIR, looks});
+  ASSERT_EQ(written.status, 0) << written.output;
+  int presets = 0;
+  for (const auto& folder : std::filesystem::directory_iterator(looks)) {
+    std::string name = folder.path().filename().string();
+    std::ifstream look(folder.path() / "look.txt");
+    float light[3];
+    float sky[3];
+    ASSERT_TRUE(look >> light[0] >> light[1] >> light[2] >> sky[0] >> sky[1] >> sky[2]) << name;
+    glShader* program = pairFrom(folder.path().c_str());
+    ASSERT_NE(program, nullptr) << name;
+    std::copy(light, light + 3, lightPosition);
+    glClearColor(sky[0], sky[1], sky[2], 0.0f);
+    setTurn(0.0f, 0.0f);
+    Picture rest = drawFrame(program, false);
+    auto level = [](float channel) { return static_cast<int>(std::lround(channel * 255.0f)); };
+    CloudView view{{level(sky[0]), level(sky[1]), level(sky[2])}, light[0], -light[1]};
+    CloudFigures figures = measureCloud(rest, view);
+    EXPECT_GT(figures.cover, 0.05) << name << ": " << describe(figures);
+    EXPECT_GT(figures.litSide, 4.0) << name << ": " << describe(figures);
+    EXPECT_GT(figures.topMinusBase, 4.0) << name << ": " << describe(figures);
+    ++presets;
+  }
+  const float fixedLight[3] = {-1.0f, 1.0f, -1.0f};
+  std::copy(fixedLight, fixedLight + 3, lightPosition);
+  glClearColor(skyColour[0], skyColour[1], skyColour[2], 0.0f);
+  EXPECT_EQ(presets, 4);
 }
 
 double cloudShare(const Picture& frame) {

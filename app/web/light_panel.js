@@ -25,7 +25,7 @@ export function createLightPanel(container, marker) {
     mark(sunFolder.add(sun, 'height', ...heightRange, 0.5).name('height (degrees)'), 'sun-height'),
     mark(sunFolder.add(sun, 'around', ...aroundRange, 1).name('around (degrees)'), 'sun-around'),
   ];
-  for (const control of controls) control.onChange(() => sunMoved());
+  for (const control of controls) control.onChange(() => sunMoved(true));
   const clockFolder = gui.addFolder('Clock');
   mark(clockFolder.add(clock, 'playing').name('plays'), 'clock-playing').onChange(() => clockSet({}));
   mark(clockFolder.add({ step: () => clockSet({ step: true }) }, 'step').name('step a frame'), 'clock-step');
@@ -34,10 +34,12 @@ export function createLightPanel(container, marker) {
   clockFolder.domElement.hidden = true;
 
   // The light and the sky go to the program for its next frame.
-  function sunMoved() {
+  // `marked` where the user moves the sun by hand: its mark shows where.
+  function sunMoved(marked) {
     run?.ask('light', { light: lightOf(sun) }).catch(() => {});
     run?.ask('sky', { sky: skyOf(sun) }).catch(() => {});
-    showMarker();
+    if (marked) showMarker();
+    else marker.hidden = true;
   }
 
   function clockSet(settings) {
@@ -66,10 +68,10 @@ export function createLightPanel(container, marker) {
     }, markerMs);
   }
 
-  const setSun = (next) => {
+  const setSun = (next, marked = false) => {
     Object.assign(sun, next);
     for (const control of controls) control.updateDisplay();
-    sunMoved();
+    sunMoved(marked);
   };
 
   return {
@@ -96,7 +98,7 @@ export function createLightPanel(container, marker) {
       run = next;
       clock.time = 0;
       const on = (kind, heard) => next.addEventListener(kind, ({ detail }) => run === next && heard(detail));
-      on('sun', ({ x, y }) => !locked && setSun(sunAt(x, y)));
+      on('sun', ({ x, y }) => !locked && setSun(sunAt(x, y), true));
       on('clocked', (declares) => {
         clockFolder.domElement.hidden = !declares;
       });

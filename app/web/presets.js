@@ -21,17 +21,20 @@ export const presets = [
   {
     name: 'Thin wisp',
     values: {
-      LUMP_AMPLITUDE: 0.2,
-      FINE_AMPLITUDE: 0.05,
-      SOFT_EDGE: 0.03,
-      LIGHT_SOFT_EDGE: 0.3,
-      EXTINCTION: { 'Quorvel.vert': 2, 'Quorvel.frag': 3 },
-      RIM_GLOW: 2.5,
-      EXPOSURE: 1.5,
+      LUMP_AMPLITUDE: 0.42,
+      LUMP_TAPER: 0.3,
+      BASE_LUMPS: 0.7,
+      FINE_AMPLITUDE: 0.12,
+      FINE_FREQUENCY: 7,
+      SOFT_EDGE: 0.05,
+      EXTINCTION: { 'Quorvel.vert': 7, 'Quorvel.frag': 6 },
+      RIM_GLOW: 2.2,
+      EXPOSURE: 1.2,
     },
   },
   {
     name: 'Evening light',
+    sun: { height: 6, around: -62 },
     values: {
       SUN: [1, 0.58, 0.32],
       SKY_ABOVE: [0.32, 0.26, 0.42],

@@ -8,9 +8,6 @@
 #include <vector>
 
 namespace {
-
-// The clear colour (0.2, 0.2, 0.8).
-const Pixel kSky{51, 51, 204};
 // Cloud pixels this close to the sky (chessboard distance) form the rim;
 // those at least kCoreDepth away, the core, where a 5 x 5 box lies wholly in
 // the cloud and clear of the rim.
@@ -21,16 +18,20 @@ constexpr int kCoreDepth = 4;
 constexpr int kSolidGap = 40;
 constexpr int kSmallestFlake = 4;
 
+bool isSkyOf(const Pixel& p, const Pixel& sky, int tolerance = kSkyTolerance) {
+  return std::abs(p.r - sky.r) <= tolerance && std::abs(p.g - sky.g) <= tolerance && std::abs(p.b - sky.b) <= tolerance;
+}
+
 // Chessboard distance of every pixel to the nearest sky pixel, the world
 // outside the picture counting as sky; 0 on the sky.
-std::vector<int> depthInCloud(const Picture& picture) {
+std::vector<int> depthInCloud(const Picture& picture, const Pixel& sky) {
   int w = picture.width;
   int h = picture.height;
   std::vector<int> depth(picture.pixels.size());
   auto at = [&](int x, int y) { return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : depth[y * w + x]; };
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      if (isSky(picture.pixels[y * w + x])) continue;
+      if (isSkyOf(picture.pixels[y * w + x], sky)) continue;
       depth[y * w + x] = 1 + std::min({at(x - 1, y), at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)});
     }
   }
@@ -43,19 +44,17 @@ std::vector<int> depthInCloud(const Picture& picture) {
   return depth;
 }
 
-bool isSolid(const Pixel& p) {
-  return std::abs(p.r - kSky.r) > kSolidGap || std::abs(p.g - kSky.g) > kSolidGap || std::abs(p.b - kSky.b) > kSolidGap;
-}
+bool isSolid(const Pixel& p, const Pixel& sky) { return !isSkyOf(p, sky, kSolidGap); }
 
 // Sizes of the 8-connected pieces of solid cloud, by flood fill.
-std::vector<int> pieceSizes(const Picture& picture) {
+std::vector<int> pieceSizes(const Picture& picture, const Pixel& sky) {
   int w = picture.width;
   int h = picture.height;
   std::vector<char> seen(picture.pixels.size(), 0);
   std::vector<int> sizes;
   std::vector<int> stack;
   for (size_t start = 0; start < seen.size(); ++start) {
-    if (seen[start] || !isSolid(picture.pixels[start])) continue;
+    if (seen[start] || !isSolid(picture.pixels[start], sky)) continue;
     seen[start] = 1;
     stack.push_back(static_cast<int>(start));
     int size = 0;
@@ -68,7 +67,7 @@ std::vector<int> pieceSizes(const Picture& picture) {
       for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, h - 1); ++ny) {
         for (int nx = std::max(x - 1, 0); nx <= std::min(x + 1, w - 1); ++nx) {
           int n = ny * w + nx;
-          if (seen[n] || !isSolid(picture.pixels[n])) continue;
+          if (seen[n] || !isSolid(picture.pixels[n], sky)) continue;
           seen[n] = 1;
           stack.push_back(n);
         }
@@ -79,8 +78,8 @@ std::vector<int> pieceSizes(const Picture& picture) {
   return sizes;
 }
 
-int detachedPieces(const Picture& picture) {
-  std::vector<int> sizes = pieceSizes(picture);
+int detachedPieces(const Picture& picture, const Pixel& sky) {
+  std::vector<int> sizes = pieceSizes(picture, sky);
   if (sizes.empty()) return 0;
   std::sort(sizes.begin(), sizes.end());
   sizes.pop_back();
@@ -140,15 +139,12 @@ Extent cloudExtent(const std::vector<int>& depth, int width) {
 
 }  // namespace
 
-bool isSky(const Pixel& p, int tolerance) {
-  return std::abs(p.r - kSky.r) <= tolerance && std::abs(p.g - kSky.g) <= tolerance &&
-         std::abs(p.b - kSky.b) <= tolerance;
-}
+bool isSky(const Pixel& p, int tolerance) { return isSkyOf(p, CloudView().sky, tolerance); }
 
-CloudFigures measureCloud(const Picture& picture) {
+CloudFigures measureCloud(const Picture& picture, const CloudView& view) {
   CloudFigures figures;
   int w = picture.width;
-  std::vector<int> depth = depthInCloud(picture);
+  std::vector<int> depth = depthInCloud(picture, view.sky);
   Extent extent = cloudExtent(depth, w);
   if (extent.pixels == 0) return figures;
   figures.cover = static_cast<double>(extent.pixels) / static_cast<double>(depth.size());
@@ -167,8 +163,8 @@ CloudFigures measureCloud(const Picture& picture) {
     if (depth[i] == 0) continue;
     int x = static_cast<int>(i) % w;
     int y = static_cast<int>(i) / w;
-    // Rows grow downward: the upper left is where x and y are both small.
-    ((x - extent.centreX) + (y - extent.centreY) < 0 ? lit : unlit).push_back(lumas[i]);
+    bool towardLight = (x - extent.centreX) * view.towardLightX + (y - extent.centreY) * view.towardLightY > 0;
+    (towardLight ? lit : unlit).push_back(lumas[i]);
     if (y < extent.top + third) upper.push_back(lumas[i]);
     if (y >= extent.bottom + 1 - third) lower.push_back(lumas[i]);
     if (depth[i] <= kRimDepth) rim.push_back(lumas[i]);
@@ -181,7 +177,7 @@ CloudFigures measureCloud(const Picture& picture) {
   figures.litSide = mean(lit) - mean(unlit);
   figures.topMinusBase = mean(upper) - mean(lower);
   figures.edgeMinusCore = mean(rim) - mean(core);
-  figures.detachedPieces = detachedPieces(picture);
+  figures.detachedPieces = detachedPieces(picture, view.sky);
   return figures;
 }
 

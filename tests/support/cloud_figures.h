@@ -17,9 +17,9 @@ struct CloudFigures {
   // Median gap between a pixel and the mean of its 5 x 5 box, over the
   // cloud's core: pixel-scale static.
   double grain = 0;
-  // Mean of the half of the cloud toward the upper left, where the light
-  // sits, minus the mean of the other half; the halves meet in a diagonal
-  // through the cloud's centre.
+  // Mean of the half of the cloud toward the light (the upper left, for the
+  // fixed one) minus the mean of the other half; the halves meet in a line
+  // through the cloud's centre, across the light's direction.
   double litSide = 0;
   // Mean of the top third of the cloud's rows minus that of the bottom third.
   double topMinusBase = 0;
@@ -33,11 +33,20 @@ struct CloudFigures {
   int detachedPieces = 0;
 };
 
+// How the picture was drawn: the clear colour behind the cloud, and where
+// the light lies in the picture, as a direction from the cloud's centre
+// (x to the right, y down): the fixed light is up and to the left.
+struct CloudView {
+  Pixel sky{51, 51, 204};
+  double towardLightX = -1;
+  double towardLightY = -1;
+};
+
 // The clear colour (0.2, 0.2, 0.8), give or take `tolerance` levels in every
 // channel.
 bool isSky(const Pixel& p, int tolerance = kSkyTolerance);
 
-CloudFigures measureCloud(const Picture& picture);
+CloudFigures measureCloud(const Picture& picture, const CloudView& view = {});
 std::string describe(const CloudFigures& figures);
 
 #endif
