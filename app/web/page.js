@@ -87,6 +87,7 @@ const measuring = createMeasuring({
   flush: edits.flush,
 });
 const recorder = createRecorder($('films'), {
+  picture: $('stage'),
   say: (text) => ($('film').textContent = text),
   download,
   flush: edits.flush,

@@ -7,8 +7,10 @@ import { film, filmFrameMicroseconds, filmPlan, filmSteps } from './recording.js
 const kinds = { turn: 'one turn', clock: 'a stretch of the clock', both: 'a turn with the clock' };
 
 // `form` holds the film's kind and format, Record and Stop; `say(text)`
-// tells its progress; `flush` brings the user's edits in first.
-export function createRecorder(form, { say, download, flush }) {
+// tells its progress; `flush` brings the user's edits in first. The
+// picture is brought into view first: a browser stops drawing a frame from
+// another site that nobody sees.
+export function createRecorder(form, { picture, say, download, flush }) {
   let run = null;
   let stopping = false;
   const [kind, format, record, stop] = ['kind', 'format', 'record', 'stop'].map((name) =>
@@ -26,6 +28,7 @@ export function createRecorder(form, { say, download, flush }) {
     const name = `quorvel-${kind.value === 'both' ? 'turn-and-clock' : kind.value}.${format.value}`;
     stopping = false;
     stop.hidden = false;
+    picture.scrollIntoView({ block: 'nearest' });
     try {
       const made = await film(current, {
         plan: filmPlan(kind.value),

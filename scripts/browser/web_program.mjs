@@ -253,10 +253,10 @@ export class WebProgram {
     await this.page.chooseFiles('#pair', files);
   }
 
-  // A person scrolls to what they click first: the drivers' own scroll
-  // misses a button far down the page.
+  // A person scrolls to what they click first, as little as it takes: the
+  // drivers' own scroll misses a button far down the page.
   async click(id) {
-    await this.read((selector) => document.querySelector(selector).scrollIntoView({ block: 'center' }), `#${id}`);
+    await this.read((selector) => document.querySelector(selector).scrollIntoView({ block: 'nearest' }), `#${id}`);
     await this.page.click(`#${id}`);
   }
 
