@@ -56,9 +56,12 @@ export class Run extends EventTarget {
     this.frame.title = 'Quorvel';
     this.frame.src = address;
     document.defaultView.addEventListener('message', this.heard);
-    this.frame.addEventListener('load', () => this.send('start', { stages: this.stages, ...this.settings }), {
-      once: true,
-    });
+    // A run retired before its frame loaded is sent away, a second load.
+    this.frame.addEventListener(
+      'load',
+      () => this.state !== 'ended' && this.send('start', { stages: this.stages, ...this.settings }),
+      { once: true },
+    );
     container.append(this.frame);
   }
 

@@ -44,7 +44,14 @@ function watchPage() {
       if (glError) window.glErrorsSeen.push(glError);
       else window.consoleSeen.push({ type, text });
     };
-    window.addEventListener('message', ({ data }) => data?.watched && window.watched(data.watched));
+    // A frame's loads fail as its run is retired: a frame reports only while
+    // it is the page's run, shown.
+    const shown = (source) =>
+      [...document.querySelectorAll('iframe:not([hidden])')].some((frame) => frame.contentWindow === source);
+    window.addEventListener(
+      'message',
+      ({ data, source }) => data?.watched && shown(source) && window.watched(data.watched),
+    );
   }
   for (const context of [window.WebGLRenderingContext, window.WebGL2RenderingContext]) {
     if (!context) continue;
@@ -240,6 +247,8 @@ export class WebProgram {
     await this.moveMouse(1, 1);
     await this.setLeftButton(true);
     await this.setLeftButton(false);
+    // The focus passes to a frame in another process a moment later.
+    await pollUntil(5000, () => this.read((selector) => document.activeElement?.matches(selector), runFrame));
     await this.page.key('Escape');
   }
 
