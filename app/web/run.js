@@ -41,6 +41,7 @@ export class Run extends EventTarget {
     this.written = {};
     this.good = {};
     this.frame = null;
+    this.loaded = false;
     this.asked = new Map();
     this.asks = 0;
     this.holder = null;
@@ -56,10 +57,14 @@ export class Run extends EventTarget {
     this.frame.title = 'Quorvel';
     this.frame.src = address;
     document.defaultView.addEventListener('message', this.heard);
-    // A run retired before its frame loaded is sent away, a second load.
+    // Until its document loads, the frame holds a blank one of the page's
+    // own, which takes no message meant for the run's site.
     this.frame.addEventListener(
       'load',
-      () => this.state !== 'ended' && this.send('start', { stages: this.stages, ...this.settings }),
+      () => {
+        this.loaded = true;
+        this.send('start', { stages: this.stages, ...this.settings });
+      },
       { once: true },
     );
     container.append(this.frame);
@@ -115,6 +120,7 @@ export class Run extends EventTarget {
   // Asks the frame to do `op`; the answer comes as a promise.
   ask(op, args) {
     if (this.state === 'ended') return Promise.reject(new Error('the run ended'));
+    if (!this.loaded) return Promise.reject(new Error('the run has not started'));
     const id = ++this.asks;
     return new Promise((resolve, reject) => {
       this.asked.set(id, { resolve, reject });
@@ -204,6 +210,7 @@ export class Run extends EventTarget {
       frame.src = 'about:blank';
       frame.remove();
     };
-    this.send('retire', {}, 'retire');
+    if (this.loaded) this.send('retire', {}, 'retire');
+    else this.retired();
   }
 }

@@ -12,6 +12,7 @@ export class FakeRun extends Run {
     this.turn = { x: 0, y: 0 };
     this.clockSet = { time: 0, playing: true, speed: 1 };
     this.frame = { contentWindow: {} };
+    this.loaded = true;
     this.origin = 'http://runs.example';
     this.heardEvent('started', { stages });
     this.heardEvent('title', 'Quorvel 0.1 (0.0 FPS)');
