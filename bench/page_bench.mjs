@@ -22,7 +22,7 @@ import { passThroughPair, removePair } from '../scripts/browser/pairs.mjs';
 import { children, processTree } from '../scripts/browser/processes.mjs';
 import { serveFolder } from '../scripts/browser/serve.mjs';
 import { pause } from '../scripts/browser/timing.mjs';
-import { WebProgram, parseArguments } from '../scripts/browser/web_program.mjs';
+import { WebProgram, parseArguments, withWatcher } from '../scripts/browser/web_program.mjs';
 
 const rounds = 5;
 // Seconds after the first title with a rate before the readings start: the
@@ -171,7 +171,7 @@ async function main() {
   const { dist, native } = parseArguments('page_bench.mjs');
   const names = chosenEngines();
   const passThrough = passThroughPair();
-  const server = await serveFolder(dist);
+  const server = await serveFolder(dist, { html: withWatcher });
   const engines = [];
   try {
     const cases = {
