@@ -89,7 +89,13 @@ export class Run extends EventTarget {
   heardEvent(kind, detail) {
     // A lost context's run hears of its return; an ended run of nothing else.
     if (this.state === 'ended' && (kind !== 'restored' || this.status !== 'context-lost')) return;
-    if (kind === 'started') [this.written, this.good] = [{ ...detail.stages }, { ...detail.stages }];
+    // The frame names the shipped stages; the page's own it knows.
+    if (kind === 'started') {
+      const stages = { ...this.stages, ...detail.stages };
+      [this.written, this.good] = [{ ...stages }, { ...stages }];
+      this.tell(kind, { stages });
+      return;
+    }
     if (kind === 'build' && detail.failure === 'none') this.good = { ...this.written };
     if (kind === 'title' && this.state === 'starting') this.setState('running');
     if (kind === 'frame') [this.size, this.clock] = [detail.size, detail.clock];

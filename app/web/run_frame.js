@@ -40,10 +40,10 @@ import { Clock } from './clock.js';
     if (light) instance.setLight(...light);
     if (sky) instance.setSky(...sky);
     clock = new Clock(settings);
+    // The shipped stages that the page did not give, as the program reads them.
+    const shipped = ['Quorvel.vert', 'Quorvel.frag'].filter((stage) => !(stage in stages));
     tell('started', {
-      stages: Object.fromEntries(
-        ['Quorvel.vert', 'Quorvel.frag'].map((stage) => [stage, instance.FS.readFile(stage, { encoding: 'utf8' })]),
-      ),
+      stages: Object.fromEntries(shipped.map((stage) => [stage, instance.FS.readFile(stage, { encoding: 'utf8' })])),
     });
     followTitle();
     const poll = setInterval(readLog, logReadMs);
