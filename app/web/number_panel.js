@@ -190,7 +190,7 @@ function showLeftOut(details, leftOut) {
   details.querySelector('ul').replaceChildren(
     ...leftOut.map(({ stage, name, line, why }) => {
       const item = document.createElement('li');
-      item.textContent = `${name} (${stage}, line ${line}) ${why}.`;
+      item.textContent = `${name} (${stage}${line === null ? '' : `, line ${line}`}) ${why}.`;
       return item;
     }),
   );

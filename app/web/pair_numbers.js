@@ -105,6 +105,17 @@ export function rgbOf(hex, intensity, previous) {
 // The pair's numbers as its editors hold them, and what Reset needs: the
 // literals of each number as they were spelled before the panel first
 // changed it since the text last changed otherwise.
+// Far above any real stage (the shipped pair is about 30 kB): a larger one
+// is left unread, as reading it would hold the page for seconds at each
+// edit, and it is not a stage that anyone tunes by hand.
+const readLimit = 1 << 20;
+const wholeStageLeftOut = {
+  numbers: [],
+  leftOut: [
+    { name: 'Every number', line: null, why: 'is left out: the stage is over 1 MiB, more than the panel reads' },
+  ],
+};
+
 export class PairNumbers {
   constructor(stages) {
     this.found = Object.fromEntries(stages.map((stage) => [stage, { numbers: [], leftOut: [] }]));
@@ -118,7 +129,7 @@ export class PairNumbers {
   // opened), which starts the record afresh.
   read(stage, text, how) {
     const before = this.found[stage].numbers;
-    this.found[stage] = numbersOf(text);
+    this.found[stage] = text.length > readLimit ? wholeStageLeftOut : numbersOf(text);
     const after = this.found[stage].numbers;
     const sameShape =
       before.length === after.length &&

@@ -181,6 +181,12 @@ test('what a move, a preset and Reset write', () => {
     [['0.3'], ['35.0', '0.3', '1.0', '0.58', '0.32']],
   );
   assert.ok(presets.every((shipped) => Object.keys(shipped.values).length > 0));
+  // A stage too large to tune by hand is left unread, with the reason.
+  pair.read('Quorvel.vert', `${vertex}\n// ${'-'.repeat(1 << 20)}`, 'other');
+  assert.deepEqual(
+    pair.leftOut.filter((left) => left.stage === 'Quorvel.vert').map((left) => left.line),
+    [null],
+  );
 });
 
 test('undo and redo after drags give back each literal as it was', () => {
