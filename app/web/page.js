@@ -38,19 +38,15 @@ let shippedMissing = '';
 let run = null;
 let editors = null;
 
+// Writes only what changed: a frame changes the count alone, and scripts
+// that watch <body> hear of nothing else.
 function mirror(changes) {
   Object.assign(page, changes);
   const { dataset } = document.body;
-  dataset.state = page.state;
-  dataset.frames = String(page.frames);
-  for (const [key, value] of [
-    ['status', page.status],
-    ['building', page.building ? '' : undefined],
-    ['held', page.held ?? undefined],
-    ['sharesPage', page.sharesPage ?? undefined],
-  ]) {
-    if (value === undefined) delete dataset[key];
-    else dataset[key] = String(value);
+  for (const [key, value] of Object.entries(changes)) {
+    const shown = key === 'building' ? (value ? '' : null) : value;
+    if (shown === undefined || shown === null) delete dataset[key];
+    else if (dataset[key] !== String(shown)) dataset[key] = String(shown);
   }
 }
 

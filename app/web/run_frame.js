@@ -173,10 +173,6 @@ import { Clock } from './clock.js';
     write: ({ stages }) => {
       for (const [stage, text] of Object.entries(stages)) writeStage(stage, text);
     },
-    read: ({ stage }) => instance.FS.readFile(stage, { encoding: 'utf8' }),
-    close: () => {
-      if (instance) instance.closeRequested = true;
-    },
     // Gives the context back, so that the browser does not keep it until the
     // frame is collected: browsers hold only so many.
     retire: () => {
@@ -216,7 +212,7 @@ import { Clock } from './clock.js';
     event.preventDefault();
     pointingSun = event.type !== 'mouseup';
     const box = canvas.getBoundingClientRect();
-    tell('sun', { x: event.clientX - box.left, y: event.clientY - box.top, done: !pointingSun });
+    tell('sun', { x: event.clientX - box.left, y: event.clientY - box.top });
   };
   for (const type of ['mousedown', 'mousemove', 'mouseup']) window.addEventListener(type, sunPointer, true);
   canvas.addEventListener('contextmenu', (event) => event.preventDefault());
