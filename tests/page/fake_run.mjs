@@ -29,15 +29,9 @@ export class FakeRun extends Run {
       clock: () => (this.clockSet = { ...this.clockSet, ...args }),
       still: () => ({ turn: this.turn.y, time: this.clockSet.time }),
     };
-    const value = answers[op]?.();
+    const data = { from: 'quorvel-run', reply: id, value: answers[op]?.() };
     if (id !== undefined)
-      setImmediate(() =>
-        this.hear({
-          source: this.frame.contentWindow,
-          origin: this.origin,
-          data: { from: 'quorvel-run', reply: id, value },
-        }),
-      );
+      setImmediate(() => this.hear({ source: this.frame.contentWindow, origin: this.origin, data }));
   }
 
   build(stages) {

@@ -21,25 +21,22 @@ test("a build is summed up in a sentence and its messages go on the stage's own 
     { line: 10, text: 'x undeclared' },
     { line: null, text: 'terminated' },
   ];
+  const terminated = [{ line: null, text: 'terminated' }];
+  const keeps = '; the last good pair still draws.';
   const cases = [
     [
       report('fragmentCompile', 'Quorvel.frag', messages),
       { running: true },
-      'Quorvel.frag does not compile: line 10: ' + 'x undeclared; the last good pair still draws.',
+      `Quorvel.frag does not compile: line 10: x undeclared${keeps}`,
       { 'Quorvel.frag': messages },
     ],
     [
-      report('vertexCompile', 'Quorvel.vert', [{ line: null, text: 'terminated' }]),
+      report('vertexCompile', 'Quorvel.vert', terminated),
       {},
-      'Quorvel.vert does not ' + 'compile: terminated.',
-      { 'Quorvel.vert': [{ line: null, text: 'terminated' }] },
+      'Quorvel.vert does not compile: terminated.',
+      { 'Quorvel.vert': terminated },
     ],
-    [
-      report('vertexFile', 'Quorvel.vert'),
-      { running: true },
-      'Quorvel.vert cannot be read (is it empty?); the last ' + 'good pair still draws.',
-      {},
-    ],
+    [report('vertexFile', 'Quorvel.vert'), { running: true }, `Quorvel.vert cannot be read (is it empty?)${keeps}`, {}],
     [
       report('link', null, [], 'error: haze not written\nmore'),
       {},
@@ -51,8 +48,8 @@ test("a build is summed up in a sentence and its messages go on the stage's own 
     [
       report('none', null, [], '', ['zPosition', 'lightPos']),
       { edited: true },
-      'Your edit draws. The pair lacks the ' +
-        'uniforms zPosition, lightPos, which the scene sets: each set writes a line to the log.',
+      'Your edit draws. The pair lacks the uniforms zPosition, lightPos, which the scene sets: each set writes a line ' +
+        'to the log.',
       {},
     ],
   ];

@@ -25,7 +25,9 @@ test('edits reach the program one build at a time, each told, the newest text la
   // Both stages typed quickly, then a number moved twice while they build.
   edits.edited('Quorvel.vert', 'typed vertex', false);
   edits.edited('Quorvel.frag', 'typed fragment', false);
-  await new Promise((resolve) => setTimeout(resolve, 600));
+  await run.next('build');
+  await run.next('build');
+  await edits.flush();
   edits.edited('Quorvel.frag', 'moved 1', true);
   edits.edited('Quorvel.frag', 'moved 2', true);
   await edits.flush();
@@ -43,37 +45,30 @@ test('edits reach the program one build at a time, each told, the newest text la
   assert.equal(run.log.at(-2), 'write moved 1');
 });
 
-test('Measure takes an edit made just before it, times both pairs in turns, and leaves the pair drawing', async () => {
-  const run = new FakeRun();
-  const { edits } = editsOn(run);
-  edits.edited('Quorvel.frag', 'edited fragment', false);
-  const said = await measurePair(run, { floor, flush: edits.flush, sight });
-  assert.match(said, /^Your pair: 100\.0 ms a frame, 1\.00 times the floor/);
-  const writes = run.log.filter((entry) => entry.startsWith('write'));
-  assert.deepEqual(writes, [
-    'write edited fragment',
-    'write floor vertex + floor fragment',
-    'write shipped vertex + edited fragment',
-    'write floor vertex + floor fragment',
-    'write shipped vertex + edited fragment',
-  ]);
-  assert.equal(run.holder, null);
-});
-
-test("Measure after an edit that failed puts back the pair that drew, then the user's text", async () => {
-  const run = new FakeRun();
-  const { edits } = editsOn(run);
-  edits.edited('Quorvel.frag', 'broken fragment', true);
-  await edits.flush();
-  await measurePair(run, { floor, flush: edits.flush, sight });
-  await edits.flush();
-  const writes = run.log.filter((entry) => entry.startsWith('write'));
-  assert.deepEqual(writes.slice(-3), [
-    'write floor vertex + floor fragment',
-    'write shipped vertex + shipped fragment',
-    'write broken fragment',
-  ]);
-  assert.deepEqual(run.good, { 'Quorvel.vert': 'shipped vertex', 'Quorvel.frag': 'shipped fragment' });
+test('Measure takes an edit made just before it, times both pairs in turns, and leaves the pair that drew', async () => {
+  const floorWrite = 'write floor vertex + floor fragment';
+  const pairWrite = (fragment) => `write shipped vertex + ${fragment}`;
+  const cases = [
+    // An edit that builds draws in the pair's turns.
+    ['edited fragment', [floorWrite, pairWrite('edited fragment')]],
+    // One that fails leaves the last good pair to time, and goes in again.
+    [
+      'broken fragment',
+      [pairWrite('shipped fragment'), floorWrite, pairWrite('shipped fragment'), 'write broken fragment'],
+    ],
+  ];
+  for (const [edit, after] of cases) {
+    const run = new FakeRun();
+    const { edits } = editsOn(run);
+    edits.edited('Quorvel.frag', edit, false);
+    const said = await measurePair(run, { floor, flush: edits.flush, sight });
+    await edits.flush();
+    assert.match(said, /^Your pair: 100\.0 ms a frame, 1\.00 times the floor/, edit);
+    const writes = run.log.filter((entry) => entry.startsWith('write'));
+    assert.deepEqual(writes.slice(0, 2), [`write ${edit}`, floorWrite], edit);
+    assert.deepEqual(writes.slice(-after.length), after, edit);
+    assert.equal(run.holder, null);
+  }
 });
 
 test('a film is one frame at each exact turn and time, and the cloud and its clock are put back', async () => {
@@ -83,7 +78,7 @@ test('a film is one frame at each exact turn and time, and the cloud and its clo
   run.clockSet = { time: 5, playing: true, speed: 2 };
   edits.edited('Quorvel.frag', 'edited fragment', false);
   const frames = [];
-  const sink = { add: (still, step) => frames.push([step, still.turn, still.time]), finish: () => 'film' };
+  const sink = { add: (still, step) => frames.push(`${step} ${still.turn} ${still.time}`), finish: () => 'film' };
   const films = await film(run, {
     plan: filmPlan('both', { steps: 3, seconds: 6 }),
     sinks: [sink],
@@ -92,11 +87,7 @@ test('a film is one frame at each exact turn and time, and the cloud and its clo
     flush: edits.flush,
   });
   assert.deepEqual(films, ['film']);
-  assert.deepEqual(frames, [
-    [0, 20, 5],
-    [1, 140, 7],
-    [2, 260, 9],
-  ]);
+  assert.deepEqual(frames, ['0 20 5', '1 140 7', '2 260 9']);
   assert.equal(
     run.log.find((entry) => entry.startsWith('write')),
     'write edited fragment',
