@@ -194,7 +194,7 @@ for (const name of chosenEngines()) {
         on.shipped = async () => {
           const before = await on.web.statesSoFar();
           await on.web.click('shipped');
-          assert.ok(await on.web.running(before), 'the shipped pair does not run');
+          assert.ok(await on.web.running(before, 2 * startLimitMs), 'the shipped pair does not run');
           await on.web.waitForFrames(3);
         };
         after(async () => {
@@ -619,9 +619,10 @@ function numbersPage(engine) {
         format,
       );
       await on.web.click('record');
+      // The sentence that names this film's file, or says why there is none.
       const said = await pollUntil(300000, async () => {
         const text = await on.web.says('film');
-        return /^(Recorded|The recording stopped)/.test(text) && text;
+        return (text.includes(`saved as ${name}`) || text.startsWith('The recording stopped')) && text;
       });
       t.diagnostic(`"${said}"`);
       assert.ok(await pollUntil(10000, () => fs.existsSync(file) && fs.statSync(file).size > 0), said);
