@@ -38,15 +38,16 @@ let shippedMissing = '';
 let run = null;
 let editors = null;
 
-// Writes only what changed: a frame changes the count alone, and scripts
-// that watch <body> hear of nothing else.
+// Writes only what changed, as the page's own state tells: a frame changes
+// the count alone, and scripts that watch <body> hear of nothing else.
 function mirror(changes) {
-  Object.assign(page, changes);
   const { dataset } = document.body;
   for (const [key, value] of Object.entries(changes)) {
+    if (page[key] === value) continue;
+    page[key] = value;
     const shown = key === 'building' ? (value ? '' : null) : value;
     if (shown === undefined || shown === null) delete dataset[key];
-    else if (dataset[key] !== String(shown)) dataset[key] = String(shown);
+    else dataset[key] = String(shown);
   }
 }
 

@@ -102,9 +102,6 @@ export function rgbOf(hex, intensity, previous) {
   });
 }
 
-// The pair's numbers as its editors hold them, and what Reset needs: the
-// literals of each number as they were spelled before the panel first
-// changed it since the text last changed otherwise.
 // Far above any real stage (the shipped pair is about 30 kB): a larger one
 // is left unread, as reading it would hold the page for seconds at each
 // edit, and it is not a stage that anyone tunes by hand.
@@ -116,6 +113,9 @@ const wholeStageLeftOut = {
   ],
 };
 
+// The pair's numbers as its editors hold them, and what Reset needs: the
+// literals of each number as they were spelled before the panel first
+// changed it since the text last changed otherwise.
 export class PairNumbers {
   constructor(stages) {
     this.found = Object.fromEntries(stages.map((stage) => [stage, { numbers: [], leftOut: [] }]));

@@ -11,7 +11,11 @@ import { defaultLight, defaultSun, lightOf, pointOf, skyOf, sunAt } from '../../
 test('the sun: its default is the fixed light, a pointed sun shows where it was pointed, a low one warms the sky', () => {
   assert.deepEqual(lightOf(defaultSun), defaultLight);
   assert.deepEqual(skyOf(defaultSun), [0.2, 0.2, 0.8]);
-  for (const [x, y] of ['200 150', '50 20', '350 170'].map((point) => point.split(' ').map(Number))) {
+  for (const [x, y] of [
+    [200, 150],
+    [50, 20],
+    [350, 170],
+  ]) {
     const { x: shownX, y: shownY } = pointOf(sunAt(x, y));
     assert.ok(Math.abs(shownX - x) < 1e-9 && Math.abs(shownY - y) < 1e-9, `${x}, ${y}`);
   }
