@@ -267,9 +267,15 @@ export class WebProgram {
   }
 
   // A person scrolls to what they click first, as little as it takes: the
-  // drivers' own scroll misses a button far down the page.
+  // drivers' own scroll misses a button far down the page. Nobody clicks in
+  // the frame of their last keystroke either: an editor scrolls to its
+  // cursor in its next frame, which moved the button from under a click
+  // made at once.
   async click(id) {
-    await this.read((selector) => document.querySelector(selector).scrollIntoView({ block: 'nearest' }), `#${id}`);
+    await this.read(async (selector) => {
+      await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+      document.querySelector(selector).scrollIntoView({ block: 'nearest' });
+    }, `#${id}`);
     await this.page.click(`#${id}`);
   }
 
